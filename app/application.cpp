@@ -1,0 +1,65 @@
+#include "app/application.h"
+
+#include "app/tupxform1.h"
+#include "platform/instancemarker.h"
+#include "platform/sysmetrics.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QStyleFactory>
+
+#include <memory>
+
+namespace {
+// How long a second start tries to reach the running instance.
+constexpr int RestoreRequestTimeoutMs = 5000;
+} // namespace
+
+void selectDisplayPlatform()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
+void setUpApplication(QApplication& application)
+{
+    QApplication::setApplicationName(QStringLiteral("Kompaktor"));
+    // The layout is measured in these Windows fonts; Liberation Sans has the same metrics.
+    QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
+    QFont::insertSubstitution(QStringLiteral("Microsoft Sans Serif"),
+                              QStringLiteral("Liberation Sans"));
+    if (QStyle* style = QStyleFactory::create(QStringLiteral("Windows")))
+        QApplication::setStyle(style);
+    QApplication::setPalette(classicPalette());
+    application.setQuitOnLastWindowClosed(true);
+}
+
+int runKompaktor(int argc, char** argv)
+{
+    selectDisplayPlatform();
+    QApplication application(argc, argv);
+
+    InstanceMarker marker(QStringLiteral("Kompaktor"));
+    if (!marker.acquire()) {
+        marker.requestRestore(RestoreRequestTimeoutMs);
+        return 0;
+    }
+
+    setUpApplication(application);
+    auto form = std::make_unique<TUPXForm1>();
+    QObject::connect(&marker, &InstanceMarker::restoreRequested, form.get(), [&form] {
+        form->Perform(WM_SYSCOMMAND, SC_RESTORE, 0);
+        form->raise();
+        form->activateWindow();
+    });
+    marker.listen();
+    form->show();
+    const int result = application.exec();
+
+    // The marker goes before the window, whose destruction saves the options.
+    marker.release();
+    form.reset();
+    return result;
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+class QApplication;
+
+// Chooses the X11 display connection where Wayland offers one through XWayland: only there may
+// the program place its own windows. Must run before the QApplication is made.
+void selectDisplayPlatform();
+
+// Gives the application its title, the classic look, and the fonts of the layout.
+void setUpApplication(QApplication& application);
+
+// The program: one instance per user; a second start brings the running one to the front.
+int runKompaktor(int argc, char** argv);

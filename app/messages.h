@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// The text with its line breaks (CR, LF, CR LF or LF CR) turned into single line feeds.
+QString displayLines(const QString& text);
+
+// The modal error box: title "Fehler", the error icon and one OK button.
+void showErrorBox(QWidget* parent, const QString& text);

@@ -1,0 +1,165 @@
+#pragma once
+
+#include "platform/form.h"
+
+#include <QCoreApplication>
+#include <QString>
+
+class LinkLabel;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QSlider;
+class QTabWidget;
+class QTimer;
+class RadioButton;
+class StatusBar;
+
+// The main window: the three pages of commands, options and information, the status bar, and
+// the handlers that tie the packer, the options and the files together.
+class TUPXForm1 : public Form {
+    Q_OBJECT
+
+public:
+    // The executable's path decides the program's directory, where the packer is looked for
+    // first and the settings file lives.
+    explicit TUPXForm1(const QString& executablePath = QCoreApplication::applicationFilePath(),
+                       QWidget* parent = nullptr);
+    ~TUPXForm1() override;
+
+    // The directory of the program, up to and including its last "/".
+    QString ProgramDir;
+    // The located packer followed by one blank: the head of every packer command line.
+    QString PackerPath;
+
+    QTabWidget* PageControl1;
+    StatusBar* StatusBar1;
+    QTimer* Timer1;
+
+    // Page "Kommandos"
+    QWidget* TS1;
+    QPlainTextEdit* Memo1;
+    QPushButton* KompressBtn;
+    QPushButton* DekompressBtn;
+    QPushButton* InfoBtn;
+    QPushButton* TestBtn;
+    QPushButton* HilfeBtn;
+    QPushButton* VersBtn;
+    QPushButton* LizensBtn;
+    QPushButton* TryBtn;
+    QLabel* Label16;
+    QLineEdit* Filename1;
+    QPushButton* FilenameBtn1;
+    QLabel* Label17;
+    QLineEdit* Filename2;
+    QPushButton* FilenameBtn2;
+
+    // Page "Optionen"
+    QWidget* TS2;
+    QLabel* Label1;
+    QLabel* Label2;
+    QLabel* Label3;
+    QComboBox* ComboBox1;
+    QCheckBox* CBforce;
+    QGroupBox* GroupBox2;
+    RadioButton* KmRBtn1;
+    RadioButton* KmRBtn2;
+    QGroupBox* GroupBox3;
+    RadioButton* OverlayBtn1;
+    RadioButton* OverlayBtn2;
+    RadioButton* OverlayBtn3;
+    QGroupBox* GroupBox4;
+    QLabel* Label4;
+    QCheckBox* CB8086;
+    QLabel* Label5;
+    QCheckBox* CBnoReloc;
+    QLabel* Label19;
+    QPushButton* DefaultBtn;
+    QLabel* Label18;
+    QGroupBox* GroupBox1;
+    QLabel* Label6;
+    QSlider* Trackbar1;
+    QLabel* Label7;
+    QLabel* MemLbl;
+    QLabel* Label8;
+    QPushButton* SysInfoBtn;
+    QGroupBox* GroupBox5;
+    QCheckBox* CBExport;
+    QCheckBox* CBResource;
+    QCheckBox* CBStrip;
+    QGroupBox* GroupBox6;
+    RadioButton* IkonsRB1;
+    RadioButton* IkonsRB2;
+    RadioButton* IkonsRB3;
+
+    // Page "Über UPX und diese Shell"
+    QWidget* TS3;
+    QLabel* Label9;
+    QLabel* Label10;
+    QLabel* Label11;
+    LinkLabel* UPXLbl;
+    QLabel* Label12;
+    LinkLabel* MyUrlLbl;
+    QLabel* Label14;
+    QLabel* HomePageLbl;
+    QLabel* Label13;
+    QPlainTextEdit* Memo2;
+
+    // Window life
+    void FormCreate();
+    void FormDestroy();
+    void FormResize();
+
+    // Packer location: leaves Path unchanged when no packer is found.
+    void FindeUPX(QString& Path);
+
+    // Options and settings file
+    void LeseIni();
+    void SchreibeIni();
+    void DefaultBtnClick();
+    void Trackbar1Change();
+
+    // Packer commands
+    void HilfeBtnClick();
+    void VersBtnClick();
+    void LizensBtnClick();
+    void InfoBtnClick();
+    void TestBtnClick();
+    void DekompressBtnClick();
+    void KompressBtnClick();
+
+    // Files, trial launch and links
+    void FilenameBtn1Click();
+    void Filename1Change();
+    void FilenameBtn2Click();
+    void TryBtnClick();
+    void MyUrlLblClick();
+    void UPXLblClick();
+
+    // Status line
+    void DisplayHint();
+    void Timer1Timer();
+    void TS1MouseMove();
+
+    void SysInfoBtnClick();
+
+protected:
+    void Dispatch(TMessage& message) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void buildCommandsPage();
+    void buildOptionsPage();
+    void buildAboutPage();
+    void connectHandlers();
+    void setMemLblCaption(int value);
+    void WMSysCommand(TMessage& message);
+
+    QString m_executablePath;
+};

@@ -1,0 +1,125 @@
+#include "platform/instancemarker.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QThread>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace {
+
+const QByteArray restoreRequest = "restore\n";
+const QByteArray restoreDone = "done\n";
+
+QString markerDirectory()
+{
+    const QString runtime = QFile::decodeName(qgetenv("XDG_RUNTIME_DIR"));
+    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
+        return runtime;
+    return QDir::tempPath();
+}
+
+} // namespace
+
+InstanceMarker::InstanceMarker(const QString& name, QObject* parent) : QObject(parent)
+{
+    const QString base =
+        markerDirectory() + QLatin1Char('/') + name + QLatin1Char('-') + QString::number(getuid());
+    m_lockPath = base + QStringLiteral(".lock");
+    m_socketPath = base + QStringLiteral(".socket");
+}
+
+InstanceMarker::~InstanceMarker()
+{
+    release();
+}
+
+bool InstanceMarker::acquire()
+{
+    // Close-on-exec, so that a child such as the packer never keeps the marker alive.
+    m_lockFd = ::open(QFile::encodeName(m_lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC,
+                      0600);
+    if (m_lockFd < 0)
+        return true;
+    int result;
+    do {
+        result = ::flock(m_lockFd, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    if (result == 0)
+        return true;
+    const bool heldElsewhere = errno == EWOULDBLOCK;
+    ::close(m_lockFd);
+    m_lockFd = -1;
+    return !heldElsewhere;
+}
+
+void InstanceMarker::release()
+{
+    delete m_server;
+    m_server = nullptr;
+    if (m_lockFd >= 0) {
+        ::close(m_lockFd);
+        m_lockFd = -1;
+    }
+}
+
+void InstanceMarker::listen()
+{
+    if (m_server)
+        return;
+    m_server = new QLocalServer(this);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    // A socket file left by a killed instance is stale: whoever holds the lock owns the name.
+    QLocalServer::removeServer(m_socketPath);
+    connect(m_server, &QLocalServer::newConnection, this, &InstanceMarker::serveNextConnection);
+    if (!m_server->listen(m_socketPath)) {
+        delete m_server;
+        m_server = nullptr;
+    }
+}
+
+void InstanceMarker::serveNextConnection()
+{
+    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+            if (!socket->canReadLine())
+                return;
+            if (socket->readLine() == restoreRequest) {
+                emit restoreRequested();
+                socket->write(restoreDone);
+                socket->flush();
+            }
+            socket->disconnectFromServer();
+        });
+    }
+}
+
+bool InstanceMarker::requestRestore(int timeoutMs) const
+{
+    // The running instance may still be starting and not yet listen: keep trying a while.
+    const QDeadlineTimer deadline(timeoutMs);
+    QLocalSocket socket;
+    for (;;) {
+        socket.connectToServer(m_socketPath);
+        if (socket.waitForConnected(int(qMax<qint64>(deadline.remainingTime(), 0))))
+            break;
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(50);
+    }
+    socket.write(restoreRequest);
+    if (!socket.waitForBytesWritten(int(qMax<qint64>(deadline.remainingTime(), 1))))
+        return false;
+    while (!socket.canReadLine()) {
+        if (deadline.hasExpired() || !socket.waitForReadyRead(int(deadline.remainingTime())))
+            return false;
+    }
+    return socket.readLine() == restoreDone;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+
+#include <functional>
+#include <utility>
+
+// Watches for modal message boxes while it lives: each one that opens is handed to the check
+// and then closed with OK.
+class MessageBoxWatcher {
+public:
+    explicit MessageBoxWatcher(std::function<void(QMessageBox*)> check = {})
+        : m_check(std::move(check))
+    {
+        m_poll.setInterval(5);
+        QObject::connect(&m_poll, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || box == m_current)
+                return;
+            m_current = box;
+            ++m_count;
+            if (m_check)
+                m_check(box);
+            box->button(QMessageBox::Ok)->click();
+        });
+        m_poll.start();
+    }
+
+    int count() const { return m_count; }
+
+private:
+    std::function<void(QMessageBox*)> m_check;
+    QTimer m_poll;
+    QPointer<QMessageBox> m_current;
+    int m_count = 0;
+};
