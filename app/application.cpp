@@ -36,6 +36,13 @@ void setUpApplication(QApplication& application)
     application.setQuitOnLastWindowClosed(true);
 }
 
+void bringToFront(Form& form)
+{
+    form.Perform(WM_SYSCOMMAND, SC_RESTORE, 0);
+    form.raise();
+    form.activateWindow();
+}
+
 int runKompaktor(int argc, char** argv)
 {
     selectDisplayPlatform();
@@ -49,11 +56,8 @@ int runKompaktor(int argc, char** argv)
 
     setUpApplication(application);
     auto form = std::make_unique<TUPXForm1>();
-    QObject::connect(&marker, &InstanceMarker::restoreRequested, form.get(), [&form] {
-        form->Perform(WM_SYSCOMMAND, SC_RESTORE, 0);
-        form->raise();
-        form->activateWindow();
-    });
+    QObject::connect(&marker, &InstanceMarker::restoreRequested, form.get(),
+                     [&form] { bringToFront(*form); });
     marker.listen();
     form->show();
     const int result = application.exec();

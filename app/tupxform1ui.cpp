@@ -12,8 +12,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QApplication>
+#include <QProxyStyle>
+#include <QStyleFactory>
 #include <QPushButton>
 #include <QSlider>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -139,6 +143,41 @@ QPlainTextEdit* memo(QWidget* parent, const QRect& rect, const QString& accessib
     return result;
 }
 
+// The page control places its pages as the classic tab control does: tabs 22 pixels high whose
+// selected one overlaps the pane's frame by 2 pixels, and each page inset by 4 pixels in the frame.
+class PageControlStyle : public QProxyStyle {
+public:
+    // Builds on a fresh instance of the application's style, which the proxy then owns.
+    PageControlStyle() : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {}
+
+    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
+                           const QWidget* widget) const override
+    {
+        QSize result = QProxyStyle::sizeFromContents(type, option, size, widget);
+        if (type == CT_TabBarTab)
+            result.setHeight(PaneTop + 2);
+        return result;
+    }
+
+    QRect subElementRect(SubElement element, const QStyleOption* option,
+                         const QWidget* widget) const override
+    {
+        const QRect all = option->rect;
+        switch (element) {
+        case SE_TabWidgetTabPane:
+            return all.adjusted(0, PaneTop, 0, 0);
+        case SE_TabWidgetTabContents:
+            return all.adjusted(PageInset, PaneTop + PageInset, -PageInset, -PageInset);
+        default:
+            return QProxyStyle::subElementRect(element, option, widget);
+        }
+    }
+
+private:
+    static constexpr int PaneTop = 20;
+    static constexpr int PageInset = 4;
+};
+
 void chainTabOrder(std::initializer_list<QWidget*> widgets)
 {
     QWidget* previous = nullptr;
@@ -157,6 +196,11 @@ void TUPXForm1::buildControls()
     setFontOf(this, Arial, 13, Regular, Navy);
 
     PageControl1 = new QTabWidget(clientArea());
+    auto* pageControlStyle = new PageControlStyle;
+    pageControlStyle->setParent(PageControl1);
+    PageControl1->setStyle(pageControlStyle);
+    PageControl1->tabBar()->setStyle(pageControlStyle);
+    PageControl1->tabBar()->setDrawBase(true);
     PageControl1->setGeometry(0, 0, 761, 492);
     setFontOf(PageControl1, Arial, 13, Italic, Black);
 
@@ -177,6 +221,28 @@ void TUPXForm1::buildControls()
     buildOptionsPage();
     buildAboutPage();
     PageControl1->setCurrentWidget(TS1);
+
+    // The controls carry their names, so that tools and tests can find them.
+#define KOMPAKTOR_NAMES(...)                                                                       \
+    for (const auto& [object, name] : std::initializer_list<std::pair<QObject*, const char*>>{    \
+             __VA_ARGS__})                                                                         \
+        object->setObjectName(QLatin1String(name));
+#define N(control) {control, #control}
+    KOMPAKTOR_NAMES(N(PageControl1), N(StatusBar1), N(Timer1), N(TS1), N(Memo1), N(KompressBtn),
+                    N(DekompressBtn), N(InfoBtn), N(TestBtn), N(HilfeBtn), N(VersBtn),
+                    N(LizensBtn), N(TryBtn), N(Label16), N(Filename1), N(FilenameBtn1),
+                    N(Label17), N(Filename2), N(FilenameBtn2), N(TS2), N(Label1), N(Label2),
+                    N(Label3), N(ComboBox1), N(CBforce), N(GroupBox2), N(KmRBtn1), N(KmRBtn2),
+                    N(GroupBox3), N(OverlayBtn1), N(OverlayBtn2), N(OverlayBtn3), N(GroupBox4),
+                    N(Label4), N(CB8086), N(Label5), N(CBnoReloc), N(Label19), N(DefaultBtn),
+                    N(Label18), N(GroupBox1), N(Label6), N(Trackbar1), N(Label7), N(MemLbl),
+                    N(Label8), N(SysInfoBtn), N(GroupBox5), N(CBExport), N(CBResource),
+                    N(CBStrip), N(GroupBox6), N(IkonsRB1), N(IkonsRB2), N(IkonsRB3), N(TS3),
+                    N(Label9), N(Label10), N(Label11), N(UPXLbl), N(Label12), N(MyUrlLbl),
+                    N(Label14), N(HomePageLbl), N(Label13), N(Memo2))
+#undef N
+#undef KOMPAKTOR_NAMES
+    setObjectName(QStringLiteral("UPXForm1"));
 }
 
 void TUPXForm1::buildCommandsPage()

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Starts the real program on a virtual X display, finds its window, checks its size and title,
+# takes a screenshot and closes the window again.
+#   smoke.sh PROGRAM SCREENSHOT
+set -euo pipefail
+program=$1
+screenshot=$2
+title='Kompaktor    Das Schaltpult für den Packer eXecutapler Dateien'
+
+work=$(mktemp -d)
+trap 'kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
+export XDG_RUNTIME_DIR=$work
+unset QT_QPA_PLATFORM
+cd "$work"
+"$program" &
+pid=$!
+
+window=
+for _ in $(seq 100); do
+    window=$(xdotool search --name "^${title}\$" 2>/dev/null | head -n 1) && [ -n "$window" ] && break
+    sleep 0.1
+done
+[ -n "$window" ] || { echo "no window titled '$title'"; exit 1; }
+
+# Wait for the first paint, then check the size of the window and take the picture.
+sleep 1
+size=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+[ "$size" = 761x517 ] || { echo "window is $size, not 761x517"; exit 1; }
+import -window root "$screenshot"
+
+"$(dirname "$0")/xclose.py" "$window"
+for _ in $(seq 50); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+done
+if kill -0 "$pid" 2>/dev/null; then
+    echo "program still running after its window was closed"
+    exit 1
+fi
+wait "$pid"
+echo "smoke test passed: window $size, screenshot $screenshot"

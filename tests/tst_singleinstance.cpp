@@ -1,0 +1,163 @@
+#include "app/application.h"
+#include "app/tupxform1.h"
+#include "platform/instancemarker.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <unistd.h>
+
+// Runs the real program as separate processes, each with the marker's files in a folder of
+// the test's own.
+class TestSingleInstance : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        setUpApplication(*qApp);
+        QVERIFY(m_dir.isValid());
+        // Every start finds a packer, so that no warning box holds up the start.
+        const QString bin = m_dir.path() + QStringLiteral("/bin");
+        QVERIFY(QDir().mkpath(bin));
+        QFile packer(bin + QStringLiteral("/upx"));
+        QVERIFY(packer.open(QIODevice::WriteOnly));
+        m_environment = QProcessEnvironment::systemEnvironment();
+        m_environment.insert(QStringLiteral("PATH"), bin);
+        m_environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        qputenv("PATH", QFile::encodeName(bin));
+    }
+
+    void init()
+    {
+        // A fresh marker folder for each test, for this process and its children alike.
+        m_runtime = std::make_unique<QTemporaryDir>(m_dir.path() + QStringLiteral("/runXXXXXX"));
+        QVERIFY(m_runtime->isValid());
+        m_environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime->path());
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime->path()));
+    }
+
+    void cleanup()
+    {
+        for (QProcess* process : std::as_const(m_processes)) {
+            process->kill();
+            process->waitForFinished(5000);
+        }
+        qDeleteAll(m_processes);
+        m_processes.clear();
+    }
+
+    void secondStartRestoresTheRunningWindow_data()
+    {
+        QTest::addColumn<Qt::WindowState>("state");
+        QTest::newRow("minimised") << Qt::WindowMinimized;
+        QTest::newRow("maximised") << Qt::WindowMaximized;
+    }
+
+    void secondStartRestoresTheRunningWindow()
+    {
+        QFETCH(Qt::WindowState, state);
+        InstanceMarker marker(QStringLiteral("Kompaktor"));
+        QVERIFY(marker.acquire());
+        TUPXForm1 form;
+        int requests = 0;
+        connect(&marker, &InstanceMarker::restoreRequested, &form, [&] {
+            ++requests;
+            bringToFront(form);
+        });
+        marker.listen();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.setWindowState(state);
+        QTRY_VERIFY(form.windowState() & state);
+
+        QProcess* second = start();
+        QTRY_COMPARE_WITH_TIMEOUT(second->state(), QProcess::NotRunning, 15000);
+        QCOMPARE(second->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second->exitCode(), 0);
+        QCOMPARE(requests, 1);
+        QVERIFY(!form.isMinimized());
+        QVERIFY(!form.isMaximized());
+        QTRY_COMPARE(form.size(), QSize(761, 517));
+    }
+
+    void killedInstanceLeavesNoMarker()
+    {
+        QProcess* first = start();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(socketPath()), 15000);
+        QProcess* second = start();
+        QVERIFY(second->waitForFinished(15000));
+        QCOMPARE(second->exitCode(), 0);
+        QCOMPARE(first->state(), QProcess::Running);
+
+        first->kill();
+        QVERIFY(first->waitForFinished(5000));
+        // The killed instance leaves its socket file behind, but nobody answers there any more
+        // until the next first instance serves it anew.
+        QVERIFY(QFile::exists(socketPath()));
+        QVERIFY(!serving());
+        QProcess* third = start();
+        QTRY_VERIFY_WITH_TIMEOUT(serving(), 15000);
+        QCOMPARE(third->state(), QProcess::Running);
+        QProcess* fourth = start();
+        QVERIFY(fourth->waitForFinished(15000));
+        QCOMPARE(fourth->exitCode(), 0);
+        QCOMPARE(third->state(), QProcess::Running);
+    }
+
+    void simultaneousStartsGiveOneInstance()
+    {
+        QList<QProcess*> starts;
+        for (int i = 0; i < 4; ++i)
+            starts << start();
+        const auto running = [&starts] {
+            return std::count_if(starts.cbegin(), starts.cend(), [](const QProcess* process) {
+                return process->state() != QProcess::NotRunning;
+            });
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(running(), 1, 20000);
+        QTest::qWait(500);
+        QCOMPARE(running(), 1);
+        for (const QProcess* process : std::as_const(starts)) {
+            if (process->state() == QProcess::NotRunning)
+                QCOMPARE(process->exitCode(), 0);
+        }
+    }
+
+private:
+    QProcess* start()
+    {
+        auto* process = new QProcess;
+        process->setProcessEnvironment(m_environment);
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->start(QStringLiteral(KOMPAKTOR_BINARY), {});
+        [&] { QVERIFY(process->waitForStarted(5000)); }();
+        m_processes << process;
+        return process;
+    }
+
+    bool serving() const
+    {
+        QLocalSocket socket;
+        socket.connectToServer(socketPath());
+        return socket.waitForConnected(1000);
+    }
+
+    QString socketPath() const
+    {
+        return m_runtime->path() + QStringLiteral("/Kompaktor-%1.socket").arg(getuid());
+    }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<QTemporaryDir> m_runtime;
+    QProcessEnvironment m_environment;
+    QList<QProcess*> m_processes;
+};
+
+QTEST_MAIN(TestSingleInstance)
+#include "tst_singleinstance.moc"
