@@ -14,7 +14,8 @@ QString displayLines(const QString& text)
         }
         lines += QLatin1Char('\n');
         // A pair of two different break characters is one break.
-        if (i + 1 < text.size() && (text[i + 1] == QLatin1Char('\r') || text[i + 1] == QLatin1Char('\n')) &&
+        if (i + 1 < text.size() &&
+            (text[i + 1] == QLatin1Char('\r') || text[i + 1] == QLatin1Char('\n')) &&
             text[i + 1] != c)
             ++i;
     }

@@ -103,9 +103,10 @@ void TUPXForm1::resizeEvent(QResizeEvent* event)
 
 void TUPXForm1::FindeUPX(QString& Path)
 {
-    const QString found = searchFile(
-        PackerFileName, packerSearchDirectories(directoryPart(m_executablePath), QDir::currentPath(),
-                                                QFile::decodeName(qgetenv("PATH"))));
+    const QString found =
+        searchFile(PackerFileName,
+                   packerSearchDirectories(directoryPart(m_executablePath), QDir::currentPath(),
+                                           QFile::decodeName(qgetenv("PATH"))));
     if (!found.isEmpty())
         Path = found;
 }
@@ -137,10 +138,11 @@ bool TUPXForm1::eventFilter(QObject* watched, QEvent* event)
 
 void TUPXForm1::TS1MouseMove()
 {
-    TS1->setStatusTip(Filename1->text().isEmpty()
-                          ? QStringLiteral(" Zuerst bitte eine Datei zur Kompression, Dekompression "
-                                           "oder zum Erhalt von Informationen auswählen.")
-                          : QString());
+    TS1->setStatusTip(
+        Filename1->text().isEmpty()
+            ? QStringLiteral(" Zuerst bitte eine Datei zur Kompression, Dekompression "
+                             "oder zum Erhalt von Informationen auswählen.")
+            : QString());
 }
 
 void TUPXForm1::Trackbar1Change()

@@ -6,17 +6,17 @@
 #include "widgets/linklabel.h"
 #include "widgets/radiobutton.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QApplication>
 #include <QProxyStyle>
-#include <QStyleFactory>
 #include <QPushButton>
 #include <QSlider>
+#include <QStyleFactory>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -192,7 +192,8 @@ void chainTabOrder(std::initializer_list<QWidget*> widgets)
 
 void TUPXForm1::buildControls()
 {
-    setWindowTitle(QStringLiteral("Kompaktor    Das Schaltpult für den Packer eXecutapler Dateien"));
+    setWindowTitle(
+        QStringLiteral("Kompaktor    Das Schaltpult für den Packer eXecutapler Dateien"));
     setFontOf(this, Arial, 13, Regular, Navy);
 
     PageControl1 = new QTabWidget(clientArea());
@@ -224,22 +225,21 @@ void TUPXForm1::buildControls()
 
     // The controls carry their names, so that tools and tests can find them.
 #define KOMPAKTOR_NAMES(...)                                                                       \
-    for (const auto& [object, name] : std::initializer_list<std::pair<QObject*, const char*>>{    \
-             __VA_ARGS__})                                                                         \
+    for (const auto& [object, name] :                                                              \
+         std::initializer_list<std::pair<QObject*, const char*>>{__VA_ARGS__})                     \
         object->setObjectName(QLatin1String(name));
 #define N(control) {control, #control}
     KOMPAKTOR_NAMES(N(PageControl1), N(StatusBar1), N(Timer1), N(TS1), N(Memo1), N(KompressBtn),
-                    N(DekompressBtn), N(InfoBtn), N(TestBtn), N(HilfeBtn), N(VersBtn),
-                    N(LizensBtn), N(TryBtn), N(Label16), N(Filename1), N(FilenameBtn1),
-                    N(Label17), N(Filename2), N(FilenameBtn2), N(TS2), N(Label1), N(Label2),
-                    N(Label3), N(ComboBox1), N(CBforce), N(GroupBox2), N(KmRBtn1), N(KmRBtn2),
-                    N(GroupBox3), N(OverlayBtn1), N(OverlayBtn2), N(OverlayBtn3), N(GroupBox4),
-                    N(Label4), N(CB8086), N(Label5), N(CBnoReloc), N(Label19), N(DefaultBtn),
-                    N(Label18), N(GroupBox1), N(Label6), N(Trackbar1), N(Label7), N(MemLbl),
-                    N(Label8), N(SysInfoBtn), N(GroupBox5), N(CBExport), N(CBResource),
-                    N(CBStrip), N(GroupBox6), N(IkonsRB1), N(IkonsRB2), N(IkonsRB3), N(TS3),
-                    N(Label9), N(Label10), N(Label11), N(UPXLbl), N(Label12), N(MyUrlLbl),
-                    N(Label14), N(HomePageLbl), N(Label13), N(Memo2))
+                    N(DekompressBtn), N(InfoBtn), N(TestBtn), N(HilfeBtn), N(VersBtn), N(LizensBtn),
+                    N(TryBtn), N(Label16), N(Filename1), N(FilenameBtn1), N(Label17), N(Filename2),
+                    N(FilenameBtn2), N(TS2), N(Label1), N(Label2), N(Label3), N(ComboBox1),
+                    N(CBforce), N(GroupBox2), N(KmRBtn1), N(KmRBtn2), N(GroupBox3), N(OverlayBtn1),
+                    N(OverlayBtn2), N(OverlayBtn3), N(GroupBox4), N(Label4), N(CB8086), N(Label5),
+                    N(CBnoReloc), N(Label19), N(DefaultBtn), N(Label18), N(GroupBox1), N(Label6),
+                    N(Trackbar1), N(Label7), N(MemLbl), N(Label8), N(SysInfoBtn), N(GroupBox5),
+                    N(CBExport), N(CBResource), N(CBStrip), N(GroupBox6), N(IkonsRB1), N(IkonsRB2),
+                    N(IkonsRB3), N(TS3), N(Label9), N(Label10), N(Label11), N(UPXLbl), N(Label12),
+                    N(MyUrlLbl), N(Label14), N(HomePageLbl), N(Label13), N(Memo2))
 #undef N
 #undef KOMPAKTOR_NAMES
     setObjectName(QStringLiteral("UPXForm1"));
@@ -262,12 +262,12 @@ void TUPXForm1::buildCommandsPage()
         setHint(result, hint);
         return result;
     };
-    KompressBtn = commandButton(
-        24, QStringLiteral("Komprimieren"),
-        QStringLiteral(" Eine ausführbare Datei (EXE, DLL o.ä.) wird komprimiert."));
-    DekompressBtn = commandButton(
-        60, QStringLiteral("Dekomprimieren"),
-        QStringLiteral(" Eine zuvor mit UPX komprimierte Datei wird dekomprimiert."));
+    KompressBtn =
+        commandButton(24, QStringLiteral("Komprimieren"),
+                      QStringLiteral(" Eine ausführbare Datei (EXE, DLL o.ä.) wird komprimiert."));
+    DekompressBtn =
+        commandButton(60, QStringLiteral("Dekomprimieren"),
+                      QStringLiteral(" Eine zuvor mit UPX komprimierte Datei wird dekomprimiert."));
     InfoBtn = commandButton(96, QStringLiteral("Information"),
                             QStringLiteral(" Alle für UPX wichtige Informationen über die "
                                            "ausgewählte Datei werden angezeigt."));
@@ -288,8 +288,9 @@ void TUPXForm1::buildCommandsPage()
                            QStringLiteral(" Nach Kompression/Dekompression können Sie hier die "
                                           "bearbeitete Datei(kombination) auf Funktion prüfen. "));
 
-    Label16 = label(TS1, 18, 354,
-                    QStringLiteral("Welche Datei soll komprimiert/dekomprimiert werden:"), 13, Italic, Navy);
+    Label16 =
+        label(TS1, 18, 354, QStringLiteral("Welche Datei soll komprimiert/dekomprimiert werden:"),
+              13, Italic, Navy);
     Filename1 = fileNameEdit(TS1, {18, 372, 697, 24}, Label16);
     setHint(Filename1, QStringLiteral(" Die zu bearbeitende Datei wird angezeigt, bzw. kann hier "
                                       "eingetragen werden. Wildcards sind nicht zulässig."));
@@ -300,7 +301,8 @@ void TUPXForm1::buildCommandsPage()
 
     Label17 = label(TS1, 18, 408,
                     QStringLiteral("Welche Datei soll nach der Kompression/Dekompression zum "
-                                   "Test ausgeführt werden:"), 13, Italic, Navy);
+                                   "Test ausgeführt werden:"),
+                    13, Italic, Navy);
     Filename2 = fileNameEdit(TS1, {18, 426, 697, 24}, Label17);
     setHint(Filename2, QStringLiteral(" Ist die zu prüfende Datei z.B. eine DLL, so kann hier das "
                                       "aufzurufende Hauptprogramm festgelegt werden."));
@@ -378,8 +380,7 @@ void TUPXForm1::buildOptionsPage()
     setHint(CB8086, QStringLiteral(" Dateien bleiben auch mit einem 8086 Prozessor ausführbar. "
                                    "Sonst nur ab 286 und jünger."));
     Label5 = label(GroupBox4, 18, 72, QStringLiteral("nur für *.EXE"), 13, Regular, Navy);
-    CBnoReloc =
-        checkBox(GroupBox4, {18, 90, 163, 17}, QStringLiteral("Header nicht verändern"));
+    CBnoReloc = checkBox(GroupBox4, {18, 90, 163, 17}, QStringLiteral("Header nicht verändern"));
     setHint(CBnoReloc,
             QStringLiteral(" Vermeidet einen veränderten Relokationsrecord im Header der EXE."));
 
@@ -388,7 +389,8 @@ void TUPXForm1::buildOptionsPage()
     setFontOf(DefaultBtn, Arial, 13, Regular, Navy);
     setHint(DefaultBtn, QStringLiteral(" Schnelle Wiedereinstellung aller Optionen von UPX auf "
                                        "seine Standardwerte."));
-    Label18 = label(TS2, 438, 108, QStringLiteral("- Optionen wieder herstellen."), 13, Regular, Navy);
+    Label18 =
+        label(TS2, 438, 108, QStringLiteral("- Optionen wieder herstellen."), 13, Regular, Navy);
 
     GroupBox1 = groupBox(TS2, {240, 132, 493, 145}, QStringLiteral(" Speicherbenutzung "));
     Label6 = multiLineLabel(
@@ -433,8 +435,8 @@ void TUPXForm1::buildOptionsPage()
                                     "nicht unter Win32s. Wird bei DLL's nicht verwendet."));
 
     GroupBox6 = groupBox(GroupBox5, {264, 24, 217, 103}, QStringLiteral(" Behandlung der Icone "));
-    IkonsRB1 = radioButton(GroupBox6, {18, 24, 187, 17},
-                           QStringLiteral("Keine Icone komprimieren"), false);
+    IkonsRB1 = radioButton(GroupBox6, {18, 24, 187, 17}, QStringLiteral("Keine Icone komprimieren"),
+                           false);
     setHint(IkonsRB1, QStringLiteral(" In der Datei vorhandene Ikone werden nicht komprimiert."));
     IkonsRB2 = radioButton(GroupBox6, {18, 48, 193, 17},
                            QStringLiteral("Alle, außer Bild 1 im 1. Icon"), false);
@@ -456,8 +458,8 @@ void TUPXForm1::buildAboutPage()
     TS3->setAccessibleName(QStringLiteral("Über UPX und diese Shell"));
     PageControl1->addTab(TS3, QStringLiteral("Über UPX und diese Shell"));
 
-    const auto textLabel = [this](int left, int top, const QString& text, int pixelSize,
-                                  int style, const QColor& colour) {
+    const auto textLabel = [this](int left, int top, const QString& text, int pixelSize, int style,
+                                  const QColor& colour) {
         return label(TS3, left, top, text, pixelSize, style, colour);
     };
     const auto linkLabel = [this](int left, int top, const QString& text) {
@@ -471,9 +473,8 @@ void TUPXForm1::buildAboutPage()
     Label9 = textLabel(6, 6, QStringLiteral("Kompaktor   Version 0.5"), 27, Italic, Red);
     Label10 = textLabel(468, 8, QStringLiteral("Das Kompaktor-Team\nAm Packhof 5, 10178 Berlin"),
                         13, Regular, Navy);
-    Label11 = textLabel(180, 64,
-                        QStringLiteral("UPX 1.24w können Sie kostenlos downloaden bei:"), 13,
-                        Regular, Navy);
+    Label11 = textLabel(180, 64, QStringLiteral("UPX 1.24w können Sie kostenlos downloaden bei:"),
+                        13, Regular, Navy);
     UPXLbl = linkLabel(478, 60, QStringLiteral("https://upx.github.io"));
     setHint(UPXLbl,
             QStringLiteral(" Auf dieser Page finden Sie UPX124w und alles was dazu gehört."));
@@ -486,8 +487,9 @@ void TUPXForm1::buildAboutPage()
                             Italic | Underline, Blue);
     setHint(HomePageLbl,
             QStringLiteral(" Die Homepage von Kompaktor mit Neuigkeiten rund um diese Shell."));
-    Label13 = textLabel(8, 118, QStringLiteral("Statt einer Readme, die doch kein Mensch liest !!!"),
-                        16, Regular, Red);
+    Label13 =
+        textLabel(8, 118, QStringLiteral("Statt einer Readme, die doch kein Mensch liest !!!"), 16,
+                  Regular, Red);
     setHint(Label13, QStringLiteral(" Oder ist Ihnen noch niemals eine README abhanden gekommen?"));
 
     Memo2 = memo(TS3, {6, 144, 739, 313}, QStringLiteral("Über UPX und diese Shell"));

@@ -43,8 +43,8 @@ InstanceMarker::~InstanceMarker()
 bool InstanceMarker::acquire()
 {
     // Close-on-exec, so that a child such as the packer never keeps the marker alive.
-    m_lockFd = ::open(QFile::encodeName(m_lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC,
-                      0600);
+    m_lockFd =
+        ::open(QFile::encodeName(m_lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (m_lockFd < 0)
         return true;
     int result;

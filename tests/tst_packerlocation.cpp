@@ -68,8 +68,8 @@ private slots:
         const QString cwd = m_root + QStringLiteral("/path1");
         touch(cwd + QStringLiteral("/upx"));
         touch(m_root + QStringLiteral("/path2/upx"));
-        const QStringList dirs = packerSearchDirectories(
-            m_root + QStringLiteral("/prog/"), cwd, m_root + QStringLiteral("/path2"));
+        const QStringList dirs = packerSearchDirectories(m_root + QStringLiteral("/prog/"), cwd,
+                                                         m_root + QStringLiteral("/path2"));
         QCOMPARE(searchFile(PackerFileName, dirs), cwd + QStringLiteral("/upx"));
     }
 
@@ -80,8 +80,8 @@ private slots:
         const QString p1 = m_root + QStringLiteral("/path1");
         QTest::newRow("plain") << p1 << p1 + QStringLiteral("/upx");
         QTest::newRow("trailing slash") << p1 + QStringLiteral("/") << p1 + QStringLiteral("/upx");
-        QTest::newRow("empty entries") << QStringLiteral("::") + p1 + QStringLiteral(":")
-                                       << p1 + QStringLiteral("/upx");
+        QTest::newRow("empty entries")
+            << QStringLiteral("::") + p1 + QStringLiteral(":") << p1 + QStringLiteral("/upx");
         QTest::newRow("quoted") << QStringLiteral("\"") + p1 + QStringLiteral("\"") << QString();
         QTest::newRow("blank around") << QStringLiteral(" ") + p1 << QString();
         QTest::newRow("only separators") << QStringLiteral(":::") << QString();
@@ -102,9 +102,9 @@ private slots:
         QVERIFY(QDir(m_root).mkpath(QStringLiteral("prog/upx")));
         QVERIFY(QDir(m_root).mkpath(QStringLiteral("cwd/upx")));
         touch(m_root + QStringLiteral("/path1/upx"));
-        const QStringList dirs =
-            packerSearchDirectories(m_root + QStringLiteral("/prog/"), m_root + QStringLiteral("/cwd"),
-                                    m_root + QStringLiteral("/path1"));
+        const QStringList dirs = packerSearchDirectories(m_root + QStringLiteral("/prog/"),
+                                                         m_root + QStringLiteral("/cwd"),
+                                                         m_root + QStringLiteral("/path1"));
         QCOMPARE(searchFile(PackerFileName, dirs), m_root + QStringLiteral("/path1/upx"));
     }
 
@@ -124,12 +124,13 @@ private slots:
         touch(m_root + QStringLiteral("/afile"));
         QStringList entries;
         for (int i = 0; i < 5000; ++i) {
-            entries << m_root + QStringLiteral("/afile") << m_root + QStringLiteral("/missing%1").arg(i)
+            entries << m_root + QStringLiteral("/afile")
+                    << m_root + QStringLiteral("/missing%1").arg(i)
                     << m_root + QStringLiteral("/path1") << QString(4000, QLatin1Char('x'));
         }
-        const QStringList dirs = packerSearchDirectories(
-            m_root + QStringLiteral("/prog/"), m_root + QStringLiteral("/cwd"),
-            entries.join(QLatin1Char(':')));
+        const QStringList dirs = packerSearchDirectories(m_root + QStringLiteral("/prog/"),
+                                                         m_root + QStringLiteral("/cwd"),
+                                                         entries.join(QLatin1Char(':')));
         QCOMPARE(dirs.size(), 2 + entries.size());
         QCOMPARE(searchFile(PackerFileName, dirs), QString());
     }
@@ -154,9 +155,9 @@ private slots:
         QVERIFY(QDir().mkpath(prog));
         touch(prog + QStringLiteral("upx"));
         QVERIFY(QFile::setPermissions(prog, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-        const QString found = searchFile(
-            PackerFileName,
-            packerSearchDirectories(prog, m_root + QStringLiteral("/cwd"), QString()));
+        const QString found =
+            searchFile(PackerFileName,
+                       packerSearchDirectories(prog, m_root + QStringLiteral("/cwd"), QString()));
         QFile::setPermissions(prog, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                         QFileDevice::ExeOwner);
         QCOMPARE(found, prog + QStringLiteral("upx"));

@@ -212,18 +212,18 @@ private slots:
     void tabOrder()
     {
         auto form = shownForm();
-        const QList<QWidget*> commands{
-            form->Memo1,     form->KompressBtn,  form->DekompressBtn, form->InfoBtn,
-            form->TestBtn,   form->HilfeBtn,     form->VersBtn,       form->LizensBtn,
-            form->Filename1, form->FilenameBtn1, form->Filename2,     form->FilenameBtn2,
-            form->TryBtn};
+        const QList<QWidget*> commands{form->Memo1,        form->KompressBtn, form->DekompressBtn,
+                                       form->InfoBtn,      form->TestBtn,     form->HilfeBtn,
+                                       form->VersBtn,      form->LizensBtn,   form->Filename1,
+                                       form->FilenameBtn1, form->Filename2,   form->FilenameBtn2,
+                                       form->TryBtn};
         QCOMPARE(focusOrder(commands), commands);
-        const QList<QWidget*> options{
-            form->ComboBox1,   form->Trackbar1,   form->SysInfoBtn,  form->KmRBtn1,
-            form->KmRBtn2,     form->OverlayBtn1, form->OverlayBtn2, form->OverlayBtn3,
-            form->CB8086,      form->CBnoReloc,   form->CBExport,    form->IkonsRB1,
-            form->IkonsRB2,    form->IkonsRB3,    form->CBResource,  form->CBStrip,
-            form->CBforce,     form->DefaultBtn};
+        const QList<QWidget*> options{form->ComboBox1,   form->Trackbar1,   form->SysInfoBtn,
+                                      form->KmRBtn1,     form->KmRBtn2,     form->OverlayBtn1,
+                                      form->OverlayBtn2, form->OverlayBtn3, form->CB8086,
+                                      form->CBnoReloc,   form->CBExport,    form->IkonsRB1,
+                                      form->IkonsRB2,    form->IkonsRB3,    form->CBResource,
+                                      form->CBStrip,     form->CBforce,     form->DefaultBtn};
         QCOMPARE(focusOrder(options), options);
     }
 
