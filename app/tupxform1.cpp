@@ -2,18 +2,55 @@
 
 #include "app/messages.h"
 #include "app/statusbar.h"
+#include "packer/packercommands.h"
 #include "packer/packerlocation.h"
 #include "platform/files.h"
 #include "widgets/linklabel.h"
+#include "widgets/radiobutton.h"
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
 #include <QTabWidget>
+#include <QTextCursor>
 #include <QTimer>
+
+namespace {
+
+// The output box as the command runner writes into it.
+class MemoTranscript : public TranscriptSink {
+public:
+    explicit MemoTranscript(QPlainTextEdit* memo) : m_memo(memo) {}
+
+    void clear() override
+    {
+        m_memo->clear();
+        m_memo->repaint();
+    }
+
+    void append(const QString& text) override
+    {
+        // A carriage return and line feed split between two pieces are one line break.
+        const bool splitBreak = m_endsWithReturn && text.startsWith(QLatin1Char('\n'));
+        m_endsWithReturn = text.endsWith(QLatin1Char('\r'));
+        QTextCursor cursor(m_memo->document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(splitBreak ? text.mid(1) : text);
+    }
+
+private:
+    QPlainTextEdit* m_memo;
+    bool m_endsWithReturn = false;
+};
+
+} // namespace
 
 TUPXForm1::TUPXForm1(const QString& executablePath, QWidget* parent)
     : Form(QSize(761, 517), parent), m_executablePath(executablePath)
@@ -150,18 +187,96 @@ void TUPXForm1::Trackbar1Change()
     setMemLblCaption(Trackbar1->value());
 }
 
+void TUPXForm1::HilfeBtnClick()
+{
+    runCommand(packerCommand(PackerPath, QStringLiteral("-h")));
+}
+
+void TUPXForm1::VersBtnClick()
+{
+    runCommand(packerCommand(PackerPath, QStringLiteral("-V")));
+}
+
+void TUPXForm1::LizensBtnClick()
+{
+    runCommand(packerCommand(PackerPath, QStringLiteral("-L")));
+}
+
+void TUPXForm1::InfoBtnClick()
+{
+    if (fileNameGiven(QStringLiteral("Wie kann ich Information ermitteln,\rwenn kein Dateinamen "
+                                     "angegeben wurde ?")))
+        runCommand(fileCommand(PackerPath, QStringLiteral("-l"), Filename1->text()));
+}
+
+void TUPXForm1::TestBtnClick()
+{
+    if (fileNameGiven(QStringLiteral("Wie kann ich die Integrität einer Datei\rtesten, wenn keine "
+                                     "Name angegeben wurde ?")))
+        runCommand(fileCommand(PackerPath, QStringLiteral("-t"), Filename1->text()));
+}
+
+void TUPXForm1::DekompressBtnClick()
+{
+    if (fileNameGiven(QStringLiteral("Es ist unmöglich eine Datei zu dekomprimieren,\rwenn Name "
+                                     "und Pfad dieser Datei unbekannt ist!")))
+        runCommand(fileCommand(PackerPath, QStringLiteral("-d"), Filename1->text()));
+}
+
+void TUPXForm1::KompressBtnClick()
+{
+    if (fileNameGiven(QStringLiteral("Es ist unmöglich eine Datei zu komprimieren, wenn\rSie mir "
+                                     "Name und Pfad dieser Datei nicht nennen!")))
+        runCommand(compressCommand(PackerPath, compressOptions(), Filename1->text()));
+}
+
+CompressOptions TUPXForm1::compressOptions() const
+{
+    const auto checked = [](const QCheckBox* box) { return box->checkState() == Qt::Checked; };
+    CompressOptions options;
+    options.level = ComboBox1->currentText();
+    options.force = checked(CBforce);
+    options.memory = Trackbar1->value();
+    options.nrv2b = KmRBtn1->isChecked();
+    options.overlayStrip = OverlayBtn2->isChecked();
+    options.overlaySkip = OverlayBtn3->isChecked();
+    options.support8086 = checked(CB8086);
+    options.noReloc = checked(CBnoReloc);
+    options.keepExports = checked(CBExport);
+    options.noIcons = IkonsRB1->isChecked();
+    options.allIconsButFirst = IkonsRB2->isChecked();
+    options.keepResources = checked(CBResource);
+    options.keepRelocs = checked(CBStrip);
+    return options;
+}
+
+bool TUPXForm1::fileNameGiven(const QString& errorText)
+{
+    if (!Filename1->text().isEmpty())
+        return true;
+    showErrorBox(this, errorText);
+    return false;
+}
+
+void TUPXForm1::runCommand(const PackerCommand& command)
+{
+    // One run at a time: a command started while the packer still works is refused, so that
+    // the running command's report stays whole.
+    if (CommandRunner::isRunning()) {
+        QApplication::beep();
+        return;
+    }
+    MemoTranscript transcript(Memo1);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    CommandRunner::run(command, transcript);
+    QApplication::restoreOverrideCursor();
+}
+
 // The handlers below are filled in with the parts of the program they belong to.
 
 void TUPXForm1::LeseIni() {}
 void TUPXForm1::SchreibeIni() {}
 void TUPXForm1::DefaultBtnClick() {}
-void TUPXForm1::HilfeBtnClick() {}
-void TUPXForm1::VersBtnClick() {}
-void TUPXForm1::LizensBtnClick() {}
-void TUPXForm1::InfoBtnClick() {}
-void TUPXForm1::TestBtnClick() {}
-void TUPXForm1::DekompressBtnClick() {}
-void TUPXForm1::KompressBtnClick() {}
 void TUPXForm1::FilenameBtn1Click() {}
 void TUPXForm1::Filename1Change() {}
 void TUPXForm1::FilenameBtn2Click() {}

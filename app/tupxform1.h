@@ -6,6 +6,8 @@
 #include <QString>
 
 class LinkLabel;
+struct CompressOptions;
+struct PackerCommand;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -159,6 +161,12 @@ private:
     void buildAboutPage();
     void connectHandlers();
     void setMemLblCaption(int value);
+    // The options of the options page as the compress command reads them.
+    CompressOptions compressOptions() const;
+    // Shows the error box and returns false when Filename1 is empty.
+    bool fileNameGiven(const QString& errorText);
+    // Runs a packer command with its transcript in Memo1 and the busy cursor meanwhile.
+    void runCommand(const PackerCommand& command);
     void WMSysCommand(TMessage& message);
 
     QString m_executablePath;

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFile>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
@@ -38,3 +39,14 @@ private:
     QPointer<QMessageBox> m_current;
     int m_count = 0;
 };
+
+// Writes an executable shell script, for example a fake packer, and returns its path.
+inline QString writeScript(const QString& path, const QByteArray& body)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write("#!/bin/sh\n" + body) < 0)
+        return {};
+    file.close();
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return path;
+}

@@ -1,0 +1,117 @@
+// Figures for the command runner: its overhead against starting the same packer command
+// directly, and the time until the transcript of a large output is complete in the output box.
+//
+//   bench_commandrunner [runs]
+
+#include "app/application.h"
+#include "app/tupxform1.h"
+#include "packer/commandrunner.h"
+#include "packer/packercommands.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+class NullSink : public TranscriptSink {
+public:
+    void clear() override {}
+    void append(const QString&) override {}
+};
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Milliseconds for starting the program directly and waiting for its end, without a window.
+double directRun(const PackerCommand& command)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(command.program, command.arguments);
+    process.waitForFinished(-1);
+    process.readAll();
+    return clock.nsecsElapsed() / 1e6;
+}
+
+double runnerRun(const PackerCommand& command)
+{
+    NullSink sink;
+    QElapsedTimer clock;
+    clock.start();
+    CommandRunner::run(command, sink);
+    return clock.nsecsElapsed() / 1e6;
+}
+
+void writeScript(const QString& path, const QByteArray& body)
+{
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write("#!/bin/sh\n" + body);
+    file.close();
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    setUpApplication(application);
+    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 20;
+    QTemporaryDir dir;
+
+    QString packer = QStringLiteral(KOMPAKTOR_PACKER);
+    if (!QFileInfo(packer).isExecutable()) {
+        packer = dir.filePath(QStringLiteral("upx-version"));
+        writeScript(packer, "echo upx 3.94\n");
+    }
+    const PackerCommand version = packerCommand(packer + ' ', QStringLiteral("-V"));
+    std::vector<double> direct;
+    std::vector<double> runner;
+    for (int i = 0; i < runs; ++i) {
+        direct.push_back(directRun(version));
+        runner.push_back(runnerRun(version));
+    }
+    std::printf("overhead: '%s -V', %d runs, median direct %.2f ms, runner %.2f ms, ratio %.2f\n",
+                qPrintable(packer), runs, median(direct), median(runner),
+                median(runner) / median(direct));
+    std::fflush(stdout);
+
+    // The whole path of a command button: runner, decoding, and the output box.
+    const QString programDir = dir.filePath(QStringLiteral("prog/"));
+    QDir().mkpath(programDir);
+    writeScript(programDir + QStringLiteral("upx"), "exit 0\n");
+    TUPXForm1 form(programDir + QStringLiteral("kompaktor"));
+    for (const int megabytes : {1, 10, 50}) {
+        writeScript(programDir + QStringLiteral("upx"),
+                    QStringLiteral("yes 'UPX packt Dateien' | head -c %1\n")
+                        .arg(qint64(megabytes) << 20)
+                        .toUtf8());
+        QElapsedTimer clock;
+        clock.start();
+        form.VersBtnClick();
+        const double seconds = clock.nsecsElapsed() / 1e9;
+        std::printf(
+            "output %2d MB: transcript complete after %.3f s (%.1f MB/s), %lld characters\n",
+            megabytes, seconds, megabytes / seconds,
+            static_cast<long long>(form.Memo1->document()->characterCount()));
+        std::fflush(stdout);
+    }
+    return 0;
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+// Turns the packer's output bytes into text. The bytes are read as UTF-8; a byte that does not
+// belong to a valid UTF-8 sequence is read as code page 850, the console code page of the
+// packer's DOS and Windows builds. A sequence that a chunk ends in the middle of is kept for the
+// next chunk, so that a character split between two chunks stays whole.
+class OutputDecoder {
+public:
+    // Decodes the bytes; an incomplete sequence at their end waits for the next call.
+    QString decode(QByteArrayView bytes);
+    // Decodes whatever still waits, as it stands.
+    QString flush();
+
+private:
+    void decodeInto(QString& text, QByteArrayView bytes, bool final);
+
+    QByteArray m_pending;
+};
+
+// The character of a code page 850 byte.
+QChar cp850ToUnicode(unsigned char byte);

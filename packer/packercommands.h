@@ -1,0 +1,29 @@
+#pragma once
+
+#include "packer/commandrunner.h"
+
+// The options of the options page as the compress command reads them.
+struct CompressOptions {
+    QString level = QStringLiteral("7");
+    bool force = false;
+    int memory = 10000;
+    bool nrv2b = false;
+    bool overlayStrip = false;
+    bool overlaySkip = false;
+    bool support8086 = false;
+    bool noReloc = false;
+    bool keepExports = false;
+    bool noIcons = false;
+    bool allIconsButFirst = false;
+    bool keepResources = false;
+    bool keepRelocs = false;
+};
+
+// The packer commands. The command line shown begins with the packer path and its blank, then
+// the argument text, blank for blank; the arguments handed to the packer come from the same
+// pieces, the file name always as one argument whatever it holds.
+PackerCommand packerCommand(const QString& packerPath, const QString& option);
+PackerCommand fileCommand(const QString& packerPath, const QString& option,
+                          const QString& fileName);
+PackerCommand compressCommand(const QString& packerPath, const CompressOptions& options,
+                              const QString& fileName);

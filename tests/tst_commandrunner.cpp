@@ -1,0 +1,230 @@
+#include "packer/commandrunner.h"
+#include "testing.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+// Collects the transcript as text.
+class StringSink : public TranscriptSink {
+public:
+    void clear() override
+    {
+        text.clear();
+        ++clears;
+    }
+    void append(const QString& piece) override { text += piece; }
+
+    QString text;
+    int clears = 0;
+};
+
+QString header(const QString& commandLine)
+{
+    return QStringLiteral("Starte\r\n\r\n") + commandLine + QStringLiteral("\r\n\r\n");
+}
+
+const QString TimeLine =
+    QStringLiteral("Für diese Operation wurden etwa N Millisekunden benötigt.");
+
+// The transcript with the number of milliseconds replaced by N.
+QString withoutTime(QString text)
+{
+    static const QRegularExpression time(QStringLiteral("etwa -?\\d+ Millisekunden"));
+    return text.replace(time, QStringLiteral("etwa N Millisekunden"));
+}
+
+} // namespace
+
+class TestCommandRunner : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    void transcriptOfTheOutput_data()
+    {
+        QTest::addColumn<QByteArray>("output");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("three lines")
+            << QByteArray("eins\nzwei\ndrei\n") << QStringLiteral("eins\nzwei\ndrei\n\r\n");
+        QTest::newRow("no final break")
+            << QByteArray("eins\nzwei\ndrei") << QStringLiteral("eins\nzwei\ndrei\r\n");
+        QTest::newRow("CR LF lines")
+            << QByteArray("eins\r\nzwei\r\n") << QStringLiteral("eins\r\nzwei\r\n\r\n");
+        QTest::newRow("nothing") << QByteArray() << QStringLiteral("\r\n");
+        const QByteArray exact(CommandRunner::ChunkSize, 'x');
+        QTest::newRow("exactly one chunk") << exact << QString::fromLatin1(exact) + "\r\n";
+        QByteArray more;
+        for (int i = 0; more.size() < 7000; ++i)
+            more += QByteArray::number(i) + '\n';
+        QTest::newRow("several chunks") << more << QString::fromLatin1(more) + "\r\n";
+        QByteArray zero =
+            QByteArray(100, 'a') + '\0' + QByteArray(2399, 'b') + QByteArray(500, 'c');
+        QTest::newRow("zero byte ends its chunk")
+            << zero << QString(100, QLatin1Char('a')) + QString(500, QLatin1Char('c')) + "\r\n";
+        QTest::newRow("umlaut split between chunks")
+            << QByteArray(2499, 'x') + "\xC3\xA4yz\n"
+            << QString(2499, QLatin1Char('x')) + QStringLiteral("äyz\n\r\n");
+        QTest::newRow("code page 850") << QByteArray("\x81\x84\x94\x8E\x99\x9A\xE1 gepackt\n")
+                                       << QStringLiteral("üäöÄÖÜß gepackt\n\r\n");
+        QTest::newRow("UTF-8") << QByteArray("Größe: 5 KiB → 2 KiB\n")
+                               << QStringLiteral("Größe: 5 KiB → 2 KiB\n\r\n");
+    }
+
+    void transcriptOfTheOutput()
+    {
+        QFETCH(QByteArray, output);
+        QFETCH(QString, shown);
+        QFile data(m_dir.filePath(QStringLiteral("upx.out")));
+        QVERIFY(data.open(QIODevice::WriteOnly));
+        data.write(output);
+        data.close();
+        const QString packer =
+            writeScript(m_dir.filePath(QStringLiteral("upx")), "cat \"$0.out\"\n");
+        const PackerCommand command{packer, {QStringLiteral("-V")}, packer + "  -V"};
+        StringSink sink;
+        QVERIFY(CommandRunner::run(command, sink));
+        QCOMPARE(sink.clears, 1);
+        QCOMPARE(withoutTime(sink.text), header(command.commandLine) + shown + TimeLine + "\r\n");
+    }
+
+    void standardErrorInOrder()
+    {
+        const QString packer =
+            writeScript(m_dir.filePath(QStringLiteral("upx-err")), "printf 'aus 1\\n'\n"
+                                                                   "printf 'fehler 1\\n' >&2\n"
+                                                                   "printf 'aus 2\\n'\n"
+                                                                   "printf 'fehler 2\\n' >&2\n"
+                                                                   "exit 1\n");
+        StringSink sink;
+        QVERIFY(CommandRunner::run({packer, {}, packer}, sink));
+        QCOMPARE(withoutTime(sink.text),
+                 header(packer) + "aus 1\nfehler 1\naus 2\nfehler 2\n\r\n" + TimeLine + "\r\n");
+    }
+
+    void packerKilledBySignal()
+    {
+        const QString packer = writeScript(m_dir.filePath(QStringLiteral("upx-killed")),
+                                           "printf 'vorher\\n'\nkill -9 $$\nprintf 'nachher\\n'\n");
+        StringSink sink;
+        QVERIFY(CommandRunner::run({packer, {}, packer}, sink));
+        QCOMPARE(withoutTime(sink.text), header(packer) + "vorher\n\r\n" + TimeLine + "\r\n");
+    }
+
+    void packerCannotStart_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::newRow("directory") << m_dir.path();
+        QTest::newRow("missing") << m_dir.filePath(QStringLiteral("nichts-da"));
+        QTest::newRow("not executable") << m_dir.filePath(QStringLiteral("plain.txt"));
+    }
+
+    void packerCannotStart()
+    {
+        QFETCH(QString, program);
+        QFile plain(m_dir.filePath(QStringLiteral("plain.txt")));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        const QString line = program + QStringLiteral("  -V");
+        StringSink sink;
+        QVERIFY(CommandRunner::run({program, {QStringLiteral("-V")}, line}, sink));
+        QCOMPARE(withoutTime(sink.text),
+                 header(line) + "Operation wurde abgebrochen!\r\n\r\n" + TimeLine + "\r\n");
+    }
+
+    void pipeCannotBeMade()
+    {
+        const QString packer = writeScript(m_dir.filePath(QStringLiteral("upx-pipe")), "exit 0\n");
+        // Allow no more file descriptors than are open now, up to the lowest free one.
+        const int lowestFree = ::dup(0);
+        QVERIFY(lowestFree >= 0);
+        ::close(lowestFree);
+        rlimit old{};
+        QVERIFY(::getrlimit(RLIMIT_NOFILE, &old) == 0);
+        rlimit tight = old;
+        tight.rlim_cur = rlim_t(lowestFree);
+        QVERIFY(::setrlimit(RLIMIT_NOFILE, &tight) == 0);
+        StringSink sink;
+        const bool ran = CommandRunner::run({packer, {}, packer}, sink);
+        QVERIFY(::setrlimit(RLIMIT_NOFILE, &old) == 0);
+        QVERIFY(ran);
+        QCOMPARE(sink.text,
+                 header(packer) +
+                     QStringLiteral("Konnte Kommando nicht starten, Fehler: #%1\r\n").arg(EMFILE));
+    }
+
+    void eventsGoOnWhileThePackerRuns()
+    {
+        const QString packer =
+            writeScript(m_dir.filePath(QStringLiteral("upx-slow")), "sleep 2\necho fertig\n");
+        int ticks = 0;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+        timer.start(100);
+        StringSink sink;
+        QVERIFY(CommandRunner::run({packer, {}, packer}, sink));
+        QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+        QVERIFY(sink.text.contains(QStringLiteral("fertig\n")));
+    }
+
+    void secondRunDuringARunIsRefused()
+    {
+        const QString packer =
+            writeScript(m_dir.filePath(QStringLiteral("upx-one")), "sleep 1\necho eins\n");
+        const QString other = writeScript(m_dir.filePath(QStringLiteral("upx-two")), "echo zwei\n");
+        StringSink first;
+        StringSink second;
+        int refused = 0;
+        QTimer::singleShot(200, [&] {
+            QVERIFY(CommandRunner::isRunning());
+            if (!CommandRunner::run({other, {}, other}, second))
+                ++refused;
+        });
+        QVERIFY(CommandRunner::run({packer, {}, packer}, first));
+        QCOMPARE(refused, 1);
+        QCOMPARE(second.clears, 0);
+        QVERIFY(second.text.isEmpty());
+        QCOMPARE(withoutTime(first.text), header(packer) + "eins\n\r\n" + TimeLine + "\r\n");
+        QVERIFY(!CommandRunner::isRunning());
+    }
+
+    void quittingDuringARunEndsThePacker()
+    {
+        const QString packer = writeScript(m_dir.filePath(QStringLiteral("upx-long")),
+                                           "echo $$ > \"$0.pid\"\necho schon da\nexec sleep 60\n");
+        StringSink sink;
+        QTimer::singleShot(0, [&] { CommandRunner::run({packer, {}, packer}, sink); });
+        // The application quits once the packer has surely started.
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, [&] {
+            if (QFile(packer + ".pid").size() > 0)
+                QCoreApplication::quit();
+        });
+        watch.start(20);
+        QCoreApplication::exec();
+        watch.stop();
+
+        QFile pid(packer + ".pid");
+        QVERIFY(pid.open(QIODevice::ReadOnly));
+        const pid_t child = pid.readAll().trimmed().toInt();
+        QVERIFY(child > 0);
+        QVERIFY2(::kill(child, 0) != 0, "the packer still runs");
+        QCOMPARE(withoutTime(sink.text), header(packer) + "\r\n" + TimeLine + "\r\n");
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+QTEST_GUILESS_MAIN(TestCommandRunner)
+#include "tst_commandrunner.moc"
