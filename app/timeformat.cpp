@@ -1,0 +1,161 @@
+#include "app/timeformat.h"
+
+#include <QTime>
+
+namespace {
+
+// What a locale's time format says about the clock: the hour field as written ("h", "hh", "H",
+// "HH"), the AM/PM marker as written and whether it stands before the hour, and the literal
+// text between the hour and the minutes when the minutes follow the hour.
+struct TimeFormatFacts {
+    QString hour;
+    QString marker;
+    bool markerFirst = false;
+    QString hourMinuteText;
+    bool minutesFollowHour = false;
+};
+
+bool isAmPmMarker(QChar c)
+{
+    // 'B' and 'b' are day periods ("in the morning") that some locales use in place of AM/PM.
+    return c == QLatin1Char('A') || c == QLatin1Char('a') || c == QLatin1Char('B') ||
+           c == QLatin1Char('b');
+}
+
+// Reads a QLocale time format: quoted text ('' is a quote), runs of one pattern letter, and
+// other characters as literal text.
+TimeFormatFacts readTimeFormat(const QString& format)
+{
+    TimeFormatFacts facts;
+    enum { BeforeHour, AfterHour, Done } state = BeforeHour;
+    const auto literal = [&](const QString& text) {
+        if (state == AfterHour)
+            facts.hourMinuteText += text;
+    };
+    const auto field = [&](const QString& text) {
+        const QChar letter = text.front();
+        if (isAmPmMarker(letter)) {
+            if (facts.marker.isEmpty()) {
+                facts.marker = text;
+                facts.markerFirst = facts.hour.isEmpty();
+            }
+        } else if ((letter == QLatin1Char('h') || letter == QLatin1Char('H')) &&
+                   facts.hour.isEmpty()) {
+            facts.hour = text.left(2);
+            state = AfterHour;
+            return;
+        } else if (letter == QLatin1Char('m') && state == AfterHour) {
+            facts.minutesFollowHour = true;
+        }
+        if (state == AfterHour)
+            state = Done;
+    };
+
+    for (qsizetype i = 0; i < format.size();) {
+        const QChar c = format.at(i);
+        if (c == QLatin1Char('\'')) {
+            QString text;
+            ++i;
+            while (i < format.size()) {
+                if (format.at(i) == QLatin1Char('\'')) {
+                    if (i + 1 < format.size() && format.at(i + 1) == QLatin1Char('\'')) {
+                        text += QLatin1Char('\'');
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                text += format.at(i++);
+            }
+            literal(text.isEmpty() ? QStringLiteral("'") : text);
+        } else if (c.isLetter() && c.unicode() < 0x80) {
+            qsizetype end = i + 1;
+            if ((c == QLatin1Char('A') || c == QLatin1Char('a')) && end < format.size() &&
+                (format.at(end) == QLatin1Char('P') || format.at(end) == QLatin1Char('p')))
+                ++end;
+            else
+                while (end < format.size() && format.at(end) == c)
+                    ++end;
+            field(format.mid(i, end - i));
+            i = end;
+        } else {
+            literal(QString(c));
+            ++i;
+        }
+    }
+    return facts;
+}
+
+// The separator that a format puts between hour and minutes, when it is one: punctuation such
+// as ":" or ".", not words such as " h " or "시 ".
+QString separatorOf(const TimeFormatFacts& facts)
+{
+    if (!facts.minutesFollowHour)
+        return {};
+    const QString text = facts.hourMinuteText.trimmed();
+    for (const QChar c : text) {
+        if (c.isLetterOrNumber())
+            return {};
+    }
+    return text;
+}
+
+// The separator as literal text of a QTime format. It holds no letters, which would be
+// fields; only a quote needs quoting.
+QString literalSeparator(const QString& separator)
+{
+    if (!separator.contains(QLatin1Char('\'')))
+        return separator;
+    QString doubled = separator;
+    doubled.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QLatin1Char('\'') + doubled + QLatin1Char('\'');
+}
+
+} // namespace
+
+QString longTimeFormat(const QLocale& locale)
+{
+    TimeFormatFacts facts = readTimeFormat(locale.timeFormat(QLocale::LongFormat));
+    const TimeFormatFacts shortFacts = readTimeFormat(locale.timeFormat(QLocale::ShortFormat));
+    if (facts.hour.isEmpty())
+        facts = shortFacts;
+
+    QString separator = separatorOf(facts);
+    if (separator.isEmpty())
+        separator = separatorOf(shortFacts);
+    if (separator.isEmpty())
+        separator = QStringLiteral(":");
+
+    const bool leadingZero = facts.hour.isEmpty() || facts.hour.size() == 2;
+    // As in QTime formats, "h" counts the hours of a 12-hour clock only beside a marker.
+    const bool twelveHour = !facts.marker.isEmpty() && facts.hour.startsWith(QLatin1Char('h'));
+
+    QString hour;
+    if (twelveHour)
+        hour = leadingZero ? QStringLiteral("hh") : QStringLiteral("h");
+    else
+        hour = leadingZero ? QStringLiteral("HH") : QStringLiteral("H");
+    const QString sep = literalSeparator(separator);
+    QString format = hour + sep + QStringLiteral("mm") + sep + QStringLiteral("ss");
+    if (twelveHour) {
+        // The day periods of 'B' have no QTime counterpart; AM/PM stands in for them.
+        const QChar first = facts.marker.front();
+        const QString marker = (first == QLatin1Char('A') || first == QLatin1Char('a'))
+                                   ? facts.marker
+                                   : QStringLiteral("AP");
+        format = facts.markerFirst ? marker + QLatin1Char(' ') + format
+                                   : format + QLatin1Char(' ') + marker;
+    }
+    return format;
+}
+
+QString timeText(const QTime& time, const QLocale& locale)
+{
+    return locale.toString(time, longTimeFormat(locale));
+}
+
+QString currentTimeText(const QLocale& locale)
+{
+    return timeText(QTime::currentTime(), locale);
+}
