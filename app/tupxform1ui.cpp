@@ -136,6 +136,7 @@ QPlainTextEdit* memo(QWidget* parent, const QRect& rect, const QString& accessib
     auto* result = new QPlainTextEdit(parent);
     result->setGeometry(rect);
     result->setReadOnly(true);
+    result->setUndoRedoEnabled(false);
     result->setTabChangesFocus(true);
     result->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     result->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
