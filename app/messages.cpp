@@ -1,5 +1,6 @@
 #include "app/messages.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 
 QString displayLines(const QString& text)
@@ -26,5 +27,12 @@ void showErrorBox(QWidget* parent, const QString& text)
 {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Fehler"), displayLines(text),
                     QMessageBox::Ok, parent);
+    box.exec();
+}
+
+void showApplicationError(const QString& message)
+{
+    QMessageBox box(QMessageBox::Critical, QCoreApplication::applicationName(),
+                    displayLines(message) + QLatin1Char('.'), QMessageBox::Ok);
     box.exec();
 }

@@ -9,3 +9,12 @@ QString displayLines(const QString& text);
 
 // The modal error box: title "Fehler", the error icon and one OK button.
 void showErrorBox(QWidget* parent, const QString& text);
+
+// An error for the application's standard error display.
+struct ApplicationError {
+    QString message;
+};
+
+// The application's standard error display: a box with the application's title, the error icon
+// and the message with a full stop added.
+void showApplicationError(const QString& message);

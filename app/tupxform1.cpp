@@ -4,6 +4,7 @@
 #include "app/statusbar.h"
 #include "packer/packercommands.h"
 #include "packer/packerlocation.h"
+#include "packer/profilefile.h"
 #include "platform/files.h"
 #include "widgets/linklabel.h"
 #include "widgets/radiobutton.h"
@@ -64,7 +65,11 @@ TUPXForm1::TUPXForm1(const QString& executablePath, QWidget* parent)
 
 TUPXForm1::~TUPXForm1()
 {
-    FormDestroy();
+    try {
+        FormDestroy();
+    } catch (const ApplicationError& error) {
+        showApplicationError(error.message);
+    }
 }
 
 void TUPXForm1::connectHandlers()
@@ -187,6 +192,72 @@ void TUPXForm1::Trackbar1Change()
     setMemLblCaption(Trackbar1->value());
 }
 
+namespace {
+const QString SettingsFileName = QStringLiteral("Kompaktor.INI");
+const QString OptionSection = QStringLiteral("Option");
+} // namespace
+
+QString TUPXForm1::settingsPath() const
+{
+    return ProgramDir + SettingsFileName;
+}
+
+void TUPXForm1::LeseIni()
+{
+    const QString path = settingsPath();
+    const auto flag = [&path](const char* key) {
+        return readProfileInteger(path, OptionSection, QLatin1String(key), 0) != 0;
+    };
+    // Each key takes effect at once, so a later radio key wins over an earlier one of its group.
+    ComboBox1->setEditText(readProfileString(path, OptionSection, QStringLiteral("Kompresslevel"),
+                                             QStringLiteral("7")));
+    CBforce->setChecked(flag("Erzwingen"));
+    KmRBtn1->setChecked(flag("Methode1"));
+    OverlayBtn2->setChecked(flag("O_Entfernen"));
+    OverlayBtn3->setChecked(flag("O_Ablehnen"));
+    CB8086->setChecked(flag("Support8086"));
+    CBnoReloc->setChecked(flag("ExeHeader"));
+    Trackbar1->setValue(readProfileInteger(path, OptionSection, QStringLiteral("Speicher"), 10000));
+    CBExport->setChecked(flag("Export"));
+    CBResource->setChecked(flag("Resource"));
+    CBStrip->setChecked(flag("Recorde"));
+    IkonsRB1->setChecked(flag("NoIcons"));
+    IkonsRB2->setChecked(flag("AllIcons"));
+}
+
+void TUPXForm1::SchreibeIni()
+{
+    const QString path = settingsPath();
+    const auto write = [&path](const char* key, const QString& value) {
+        if (!writeProfileString(path, OptionSection, QLatin1String(key), value))
+            throw ApplicationError{
+                QStringLiteral("nach %1 kann nicht geschrieben werden").arg(path)};
+    };
+    const auto flag = [](const QAbstractButton* button) {
+        return button->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+    };
+    write("Kompresslevel", ComboBox1->currentText());
+    write("Erzwingen", flag(CBforce));
+    write("Methode1", flag(KmRBtn1));
+    write("O_Entfernen", flag(OverlayBtn2));
+    write("O_Ablehnen", flag(OverlayBtn3));
+    write("Support8086", flag(CB8086));
+    write("ExeHeader", flag(CBnoReloc));
+    write("Speicher", QString::number(Trackbar1->value()));
+    write("Export", flag(CBExport));
+    write("Resource", flag(CBResource));
+    write("Recorde", flag(CBStrip));
+    write("NoIcons", flag(IkonsRB1));
+    write("AllIcons", flag(IkonsRB2));
+}
+
+void TUPXForm1::DefaultBtnClick()
+{
+    QFile::remove(settingsPath());
+    LeseIni();
+    setMemLblCaption(Trackbar1->value());
+}
+
 void TUPXForm1::HilfeBtnClick()
 {
     runCommand(packerCommand(PackerPath, QStringLiteral("-h")));
@@ -232,21 +303,20 @@ void TUPXForm1::KompressBtnClick()
 
 CompressOptions TUPXForm1::compressOptions() const
 {
-    const auto checked = [](const QCheckBox* box) { return box->checkState() == Qt::Checked; };
     CompressOptions options;
     options.level = ComboBox1->currentText();
-    options.force = checked(CBforce);
+    options.force = CBforce->isChecked();
     options.memory = Trackbar1->value();
     options.nrv2b = KmRBtn1->isChecked();
     options.overlayStrip = OverlayBtn2->isChecked();
     options.overlaySkip = OverlayBtn3->isChecked();
-    options.support8086 = checked(CB8086);
-    options.noReloc = checked(CBnoReloc);
-    options.keepExports = checked(CBExport);
+    options.support8086 = CB8086->isChecked();
+    options.noReloc = CBnoReloc->isChecked();
+    options.keepExports = CBExport->isChecked();
     options.noIcons = IkonsRB1->isChecked();
     options.allIconsButFirst = IkonsRB2->isChecked();
-    options.keepResources = checked(CBResource);
-    options.keepRelocs = checked(CBStrip);
+    options.keepResources = CBResource->isChecked();
+    options.keepRelocs = CBStrip->isChecked();
     return options;
 }
 
@@ -274,9 +344,6 @@ void TUPXForm1::runCommand(const PackerCommand& command)
 
 // The handlers below are filled in with the parts of the program they belong to.
 
-void TUPXForm1::LeseIni() {}
-void TUPXForm1::SchreibeIni() {}
-void TUPXForm1::DefaultBtnClick() {}
 void TUPXForm1::FilenameBtn1Click() {}
 void TUPXForm1::Filename1Change() {}
 void TUPXForm1::FilenameBtn2Click() {}

@@ -119,7 +119,8 @@ public:
     // Packer location: leaves Path unchanged when no packer is found.
     void FindeUPX(QString& Path);
 
-    // Options and settings file
+    // Options and settings file. SchreibeIni throws ApplicationError when a key cannot be
+    // written; the keys after it are not written then.
     void LeseIni();
     void SchreibeIni();
     void DefaultBtnClick();
@@ -161,6 +162,7 @@ private:
     void buildAboutPage();
     void connectHandlers();
     void setMemLblCaption(int value);
+    QString settingsPath() const;
     // The options of the options page as the compress command reads them.
     CompressOptions compressOptions() const;
     // Shows the error box and returns false when Filename1 is empty.

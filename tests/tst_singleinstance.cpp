@@ -64,7 +64,7 @@ private slots:
         QFETCH(Qt::WindowState, state);
         InstanceMarker marker(QStringLiteral("Kompaktor"));
         QVERIFY(marker.acquire());
-        TUPXForm1 form;
+        TUPXForm1 form(m_runtime->filePath(QStringLiteral("kompaktor")));
         int requests = 0;
         connect(&marker, &InstanceMarker::restoreRequested, &form, [&] {
             ++requests;

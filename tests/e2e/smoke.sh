@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# Starts the real program on a virtual X display, finds its window, checks its size and title,
-# takes a screenshot and closes the window again.
-#   smoke.sh PROGRAM SCREENSHOT
+# Copies the program alone into a fresh folder, with the packer beside it, starts it there on a
+# virtual X display, finds its window, checks its size and title, takes a screenshot, closes the
+# window again and checks that the settings were written beside the program.
+#   smoke.sh PROGRAM PACKER SCREENSHOT
 set -euo pipefail
-program=$1
-screenshot=$2
+screenshot=$3
 title='Kompaktor    Das Schaltpult für den Packer eXecutapler Dateien'
 
 work=$(mktemp -d)
 trap 'kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
+mkdir "$work/Kompaktor Programm"
+program=$work/Kompaktor\ Programm/kompaktor
+cp "$1" "$program"
+[ -x "$2" ] && cp "$2" "$work/Kompaktor Programm/upx"
 export XDG_RUNTIME_DIR=$work
 unset QT_QPA_PLATFORM
 cd "$work"
@@ -38,4 +42,6 @@ if kill -0 "$pid" 2>/dev/null; then
     exit 1
 fi
 wait "$pid"
+grep -q '^Speicher=10000' "$work/Kompaktor Programm/Kompaktor.INI" ||
+    { echo "no settings written beside the program"; exit 1; }
 echo "smoke test passed: window $size, screenshot $screenshot"

@@ -1,0 +1,252 @@
+#include "app/application.h"
+#include "app/tupxform1.h"
+#include "testing.h"
+#include "widgets/radiobutton.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+const QByteArray WrittenFromNothing = "[Option]\r\n"
+                                      "Kompresslevel=7\r\n"
+                                      "Erzwingen=0\r\n"
+                                      "Methode1=0\r\n"
+                                      "O_Entfernen=0\r\n"
+                                      "O_Ablehnen=0\r\n"
+                                      "Support8086=0\r\n"
+                                      "ExeHeader=0\r\n"
+                                      "Speicher=10000\r\n"
+                                      "Export=0\r\n"
+                                      "Resource=0\r\n"
+                                      "Recorde=0\r\n"
+                                      "NoIcons=0\r\n"
+                                      "AllIcons=0\r\n";
+
+} // namespace
+
+// The options page and its settings file "Kompaktor.INI" beside the program.
+class TestSettings : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        setUpApplication(*qApp);
+        qputenv("PATH", "");
+    }
+
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        QVERIFY(QDir::setCurrent(m_dir->path()));
+        // The packer prints each argument it receives on a line of its own.
+        QVERIFY(!writeScript(m_dir->filePath(QStringLiteral("upx")),
+                             "for a in \"$@\"; do printf '<%s>\\n' \"$a\"; done\n")
+                     .isEmpty());
+    }
+
+    void noSettingsFile()
+    {
+        {
+            auto form = makeForm();
+            QCOMPARE(form->ComboBox1->currentText(), QStringLiteral("7"));
+            QVERIFY(form->KmRBtn2->isChecked() && !form->KmRBtn1->isChecked());
+            QVERIFY(form->OverlayBtn1->isChecked());
+            QVERIFY(form->IkonsRB3->isChecked());
+            for (const QCheckBox* box : form->TS2->findChildren<QCheckBox*>())
+                QVERIFY(!box->isChecked());
+            QCOMPARE(form->Trackbar1->value(), 10000);
+            QCOMPARE(form->MemLbl->text(), QStringLiteral("9"));
+        }
+        // Closing writes the file, also when nothing was touched.
+        QCOMPARE(settings(), WrittenFromNothing);
+    }
+
+    void storedValues_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("level");
+        QTest::addColumn<int>("memory");
+        QTest::addColumn<QString>("memLbl");
+        QTest::addColumn<bool>("force");
+        QTest::newRow("memory below the range")
+            << QByteArray("[Option]\nSpeicher=5\n") << "7" << 10000 << "9" << false;
+        QTest::newRow("memory above the range")
+            << QByteArray("[Option]\nSpeicher=2000000\n") << "7" << 999999 << "976" << false;
+        QTest::newRow("memory 0x")
+            << QByteArray("[Option]\nSpeicher=0x186A0\n") << "7" << 100000 << "97" << false;
+        QTest::newRow("memory 0X")
+            << QByteArray("[Option]\nSpeicher=0X186a0\n") << "7" << 100000 << "97" << false;
+        QTest::newRow("memory $") << QByteArray("[Option]\nSpeicher=$186A0\n") << "7" << 100000
+                                  << "97" << false;
+        QTest::newRow("memory in words")
+            << QByteArray("[Option]\nSpeicher=viel\n") << "7" << 10000 << "9" << false;
+        QTest::newRow("memory in two groups")
+            << QByteArray("[Option]\nSpeicher=200 000\n") << "7" << 10000 << "9" << false;
+        QTest::newRow("force 2") << QByteArray("[Option]\nErzwingen=2\n") << "7" << 10000 << "9"
+                                 << true;
+        QTest::newRow("force true")
+            << QByteArray("[Option]\nErzwingen=true\n") << "7" << 10000 << "9" << false;
+        QTest::newRow("level -best")
+            << QByteArray("[Option]\nKompresslevel=-best\n") << "-best" << 10000 << "9" << false;
+        QTest::newRow("level empty")
+            << QByteArray("[Option]\nKompresslevel=\n") << "" << 10000 << "9" << false;
+        QTest::newRow("level any text") << QByteArray("[Option]\nKompresslevel=9 --ultra\n")
+                                        << "9 --ultra" << 10000 << "9" << false;
+        QTest::newRow("names in other letter case")
+            << QByteArray("[oPTION]\r\nKOMPRESSLEVEL=3\r\nspeicher=500000\r\nerzwingen=1\r\n")
+            << "3" << 500000 << "488" << true;
+        QTest::newRow("other section")
+            << QByteArray("[Optionen]\nKompresslevel=3\n") << "7" << 10000 << "9" << false;
+    }
+
+    void storedValues()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, level);
+        QFETCH(int, memory);
+        QFETCH(QString, memLbl);
+        QFETCH(bool, force);
+        writeSettings(file);
+        auto form = makeForm();
+        QCOMPARE(form->ComboBox1->currentText(), level);
+        QCOMPARE(form->Trackbar1->value(), memory);
+        QCOMPARE(form->MemLbl->text(), memLbl);
+        QCOMPARE(form->CBforce->isChecked(), force);
+    }
+
+    void laterRadioKeysWin()
+    {
+        writeSettings("[Option]\nMethode1=1\nO_Entfernen=1\nO_Ablehnen=1\nNoIcons=1\nAllIcons=1\n");
+        auto form = makeForm();
+        QVERIFY(form->KmRBtn1->isChecked() && !form->KmRBtn2->isChecked());
+        QVERIFY(form->OverlayBtn3->isChecked());
+        QVERIFY(!form->OverlayBtn1->isChecked() && !form->OverlayBtn2->isChecked());
+        QVERIFY(form->IkonsRB2->isChecked());
+        QVERIFY(!form->IkonsRB1->isChecked() && !form->IkonsRB3->isChecked());
+    }
+
+    void roundTrip()
+    {
+        {
+            auto form = makeForm();
+            form->ComboBox1->setEditText(QStringLiteral("-best"));
+            form->CBforce->setChecked(true);
+            form->KmRBtn1->setChecked(true);
+            form->OverlayBtn2->setChecked(true);
+            form->CBStrip->setChecked(true);
+            form->IkonsRB1->setChecked(true);
+            form->Trackbar1->setValue(654321);
+        }
+        auto form = makeForm();
+        QCOMPARE(form->ComboBox1->currentText(), QStringLiteral("-best"));
+        QVERIFY(form->CBforce->isChecked() && form->CBStrip->isChecked());
+        QVERIFY(form->KmRBtn1->isChecked() && !form->KmRBtn2->isChecked());
+        QVERIFY(form->OverlayBtn2->isChecked() && !form->OverlayBtn1->isChecked());
+        QVERIFY(form->IkonsRB1->isChecked() && !form->IkonsRB3->isChecked());
+        QCOMPARE(form->Trackbar1->value(), 654321);
+        QCOMPARE(form->MemLbl->text(), QStringLiteral("638"));
+    }
+
+    void defaultButton()
+    {
+        writeSettings("[Option]\nKompresslevel=2\nErzwingen=1\nSpeicher=900000\nExport=1\n");
+        auto form = makeForm();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        form->PageControl1->setCurrentWidget(form->TS2);
+        QTest::mouseClick(form->KmRBtn1, Qt::LeftButton);
+        QTest::mouseClick(form->IkonsRB2, Qt::LeftButton);
+        QVERIFY(form->KmRBtn1->isChecked() && form->OverlayBtn1->isChecked());
+
+        QTest::mouseClick(form->DefaultBtn, Qt::LeftButton);
+        QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("Kompaktor.INI"))));
+        QCOMPARE(form->ComboBox1->currentText(), QStringLiteral("7"));
+        QCOMPARE(form->Trackbar1->value(), 10000);
+        QCOMPARE(form->MemLbl->text(), QStringLiteral("9"));
+        for (const QCheckBox* box : form->TS2->findChildren<QCheckBox*>())
+            QVERIFY(!box->isChecked());
+        // A group whose stored button was chosen shows no button checked; the others keep theirs.
+        QVERIFY(!form->KmRBtn1->isChecked() && !form->KmRBtn2->isChecked());
+        QVERIFY(!form->IkonsRB1->isChecked() && !form->IkonsRB2->isChecked() &&
+                !form->IkonsRB3->isChecked());
+        QVERIFY(form->OverlayBtn1->isChecked());
+        // And the compress command then carries no method switch.
+        form->Filename1->setText(QStringLiteral("a.exe"));
+        form->KompressBtnClick();
+        QVERIFY2(form->Memo1->toPlainText().contains(
+                     QStringLiteral("\n<-7>\n<--crp-ms=10000>\n<a.exe>\n")),
+                 qPrintable(form->Memo1->toPlainText()));
+        // A press without a file does nothing more.
+        QTest::mouseClick(form->DefaultBtn, Qt::LeftButton);
+        QCOMPARE(form->ComboBox1->currentText(), QStringLiteral("7"));
+    }
+
+    void foreignContentSurvives()
+    {
+        writeSettings("; Kompaktor\r\n[Fenster]\r\nLinks=10\r\n[Option]\r\nEigenerSchluessel=ja\r\n"
+                      "Speicher=20000\r\n[Zuletzt]\r\nDatei=/tmp/a.exe\r\n");
+        makeForm().reset();
+        const QByteArray file = settings();
+        QVERIFY(file.startsWith("; Kompaktor\r\n[Fenster]\r\nLinks=10\r\n[Option]\r\n"
+                                "EigenerSchluessel=ja\r\nSpeicher=20000\r\n"));
+        QVERIFY(file.contains("AllIcons=0\r\n[Zuletzt]\r\nDatei=/tmp/a.exe\r\n"));
+    }
+
+    void writeProtectedFile()
+    {
+        writeSettings("[Option]\nSpeicher=20000\n");
+        const QString path = m_dir->filePath(QStringLiteral("Kompaktor.INI"));
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
+        auto form = makeForm();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        form->Trackbar1->setValue(30000);
+        MessageBoxWatcher boxes([&path](QMessageBox* box) {
+            QCOMPARE(box->windowTitle(), QStringLiteral("Kompaktor"));
+            QCOMPARE(box->icon(), QMessageBox::Critical);
+            QCOMPARE(box->text(), QStringLiteral("nach ") + path +
+                                      QStringLiteral(" kann nicht geschrieben werden."));
+        });
+        form.reset();
+        QCOMPARE(boxes.count(), 1);
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QCOMPARE(settings(), QByteArray("[Option]\nSpeicher=20000\n"));
+    }
+
+private:
+    std::unique_ptr<TUPXForm1> makeForm()
+    {
+        return std::make_unique<TUPXForm1>(m_dir->filePath(QStringLiteral("kompaktor")));
+    }
+
+    void writeSettings(const QByteArray& content)
+    {
+        QFile file(m_dir->filePath(QStringLiteral("Kompaktor.INI")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+
+    QByteArray settings() const
+    {
+        QFile file(m_dir->filePath(QStringLiteral("Kompaktor.INI")));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+QTEST_MAIN(TestSettings)
+#include "tst_settings.moc"
