@@ -2,11 +2,13 @@
 
 #include "app/messages.h"
 #include "app/statusbar.h"
+#include "packer/launcherrortext.h"
 #include "packer/packercommands.h"
 #include "packer/packerlocation.h"
 #include "packer/profilefile.h"
 #include "platform/files.h"
 #include "widgets/linklabel.h"
+#include "widgets/opendialog.h"
 #include "widgets/radiobutton.h"
 
 #include <QApplication>
@@ -16,6 +18,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -342,14 +345,57 @@ void TUPXForm1::runCommand(const PackerCommand& command)
     QApplication::restoreOverrideCursor();
 }
 
+void TUPXForm1::FilenameBtn1Click()
+{
+    if (OpenDialog1->execute())
+        Filename1->setText(OpenDialog1->fileName());
+}
+
+void TUPXForm1::Filename1Change()
+{
+    // The trial file follows the file last picked in the first dialog, not the typed text.
+    const QString picked = OpenDialog1->fileName();
+    const qsizetype dot = picked.lastIndexOf(QLatin1Char('.'));
+    const bool exe = dot > picked.lastIndexOf(QLatin1Char('/')) &&
+                     picked.mid(dot).toUpper() == QLatin1String(".EXE");
+    Filename2->setText(exe ? picked : QString());
+    const bool exists = fileExists(Filename1->text());
+    for (QPushButton* button : {KompressBtn, DekompressBtn, InfoBtn, TestBtn, TryBtn})
+        button->setEnabled(exists);
+}
+
+void TUPXForm1::FilenameBtn2Click()
+{
+    QString folder = directoryPart(Filename1->text());
+    if (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
+    OpenDialog2->setInitialDir(folder);
+    if (OpenDialog2->execute())
+        Filename2->setText(OpenDialog2->fileName());
+}
+
+void TUPXForm1::TryBtnClick()
+{
+    const int result = ShellExecute(Filename2->text(), m_opener);
+    if (result > 32)
+        return;
+    QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(),
+                    displayLines(LaunchErrorText(result)), QMessageBox::Ok);
+    box.exec();
+}
+
+void TUPXForm1::MyUrlLblClick()
+{
+    ShellExecute(QStringLiteral("MAILTO:") + MyUrlLbl->text(), m_opener);
+}
+
+void TUPXForm1::UPXLblClick()
+{
+    ShellExecute(UPXLbl->text(), m_opener);
+}
+
 // The handlers below are filled in with the parts of the program they belong to.
 
-void TUPXForm1::FilenameBtn1Click() {}
-void TUPXForm1::Filename1Change() {}
-void TUPXForm1::FilenameBtn2Click() {}
-void TUPXForm1::TryBtnClick() {}
-void TUPXForm1::MyUrlLblClick() {}
-void TUPXForm1::UPXLblClick() {}
 void TUPXForm1::DisplayHint() {}
 void TUPXForm1::Timer1Timer() {}
 void TUPXForm1::SysInfoBtnClick() {}

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "platform/form.h"
+#include "platform/shelllaunch.h"
 
 #include <QCoreApplication>
 #include <QString>
 
 class LinkLabel;
+class OpenDialog;
 struct CompressOptions;
 struct PackerCommand;
 class QCheckBox;
@@ -41,6 +43,8 @@ public:
     QTabWidget* PageControl1;
     StatusBar* StatusBar1;
     QTimer* Timer1;
+    OpenDialog* OpenDialog1;
+    OpenDialog* OpenDialog2;
 
     // Page "Kommandos"
     QWidget* TS1;
@@ -142,6 +146,8 @@ public:
     void TryBtnClick();
     void MyUrlLblClick();
     void UPXLblClick();
+    // How documents and addresses are opened for the trial launch and the links.
+    void setDocumentOpener(DocumentOpener opener) { m_opener = std::move(opener); }
 
     // Status line
     void DisplayHint();
@@ -172,4 +178,5 @@ private:
     void WMSysCommand(TMessage& message);
 
     QString m_executablePath;
+    DocumentOpener m_opener = desktopOpener();
 };

@@ -4,11 +4,13 @@
 
 #include "app/statusbar.h"
 #include "widgets/linklabel.h"
+#include "widgets/opendialog.h"
 #include "widgets/radiobutton.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -219,6 +221,20 @@ void TUPXForm1::buildControls()
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);
 
+    OpenDialog1 =
+        new OpenDialog(QStringLiteral("Datei zur Kompression wählen"),
+                       {{QStringLiteral("EXE - Datei (*.exe)"), QStringLiteral("*.exe")},
+                        {QStringLiteral("Laufzeitbibliothek (*.dll)"), QStringLiteral("*.dll")},
+                        {QStringLiteral("Alle Dateien (*.*)"), QStringLiteral("*.*")}},
+                       this);
+    // The user's own folder stands in for the root of drive C, where such a search began.
+    OpenDialog1->setInitialDir(QDir::homePath());
+    OpenDialog2 = new OpenDialog(QStringLiteral("Wähle zugehörige EXE-Datei zum Test"),
+                                 {{QStringLiteral("EXE - Datei (*.EXE)"), QStringLiteral("*.EXE")},
+                                  {QStringLiteral("Alle Dateien (*.*)"), QStringLiteral("*.*")}},
+                                 this);
+    OpenDialog2->setDefaultExt(QStringLiteral("EXE"));
+
     buildCommandsPage();
     buildOptionsPage();
     buildAboutPage();
@@ -230,17 +246,18 @@ void TUPXForm1::buildControls()
          std::initializer_list<std::pair<QObject*, const char*>>{__VA_ARGS__})                     \
         object->setObjectName(QLatin1String(name));
 #define N(control) {control, #control}
-    KOMPAKTOR_NAMES(N(PageControl1), N(StatusBar1), N(Timer1), N(TS1), N(Memo1), N(KompressBtn),
-                    N(DekompressBtn), N(InfoBtn), N(TestBtn), N(HilfeBtn), N(VersBtn), N(LizensBtn),
-                    N(TryBtn), N(Label16), N(Filename1), N(FilenameBtn1), N(Label17), N(Filename2),
-                    N(FilenameBtn2), N(TS2), N(Label1), N(Label2), N(Label3), N(ComboBox1),
-                    N(CBforce), N(GroupBox2), N(KmRBtn1), N(KmRBtn2), N(GroupBox3), N(OverlayBtn1),
-                    N(OverlayBtn2), N(OverlayBtn3), N(GroupBox4), N(Label4), N(CB8086), N(Label5),
-                    N(CBnoReloc), N(Label19), N(DefaultBtn), N(Label18), N(GroupBox1), N(Label6),
-                    N(Trackbar1), N(Label7), N(MemLbl), N(Label8), N(SysInfoBtn), N(GroupBox5),
-                    N(CBExport), N(CBResource), N(CBStrip), N(GroupBox6), N(IkonsRB1), N(IkonsRB2),
-                    N(IkonsRB3), N(TS3), N(Label9), N(Label10), N(Label11), N(UPXLbl), N(Label12),
-                    N(MyUrlLbl), N(Label14), N(HomePageLbl), N(Label13), N(Memo2))
+    KOMPAKTOR_NAMES(N(PageControl1), N(StatusBar1), N(Timer1), N(OpenDialog1), N(OpenDialog2),
+                    N(TS1), N(Memo1), N(KompressBtn), N(DekompressBtn), N(InfoBtn), N(TestBtn),
+                    N(HilfeBtn), N(VersBtn), N(LizensBtn), N(TryBtn), N(Label16), N(Filename1),
+                    N(FilenameBtn1), N(Label17), N(Filename2), N(FilenameBtn2), N(TS2), N(Label1),
+                    N(Label2), N(Label3), N(ComboBox1), N(CBforce), N(GroupBox2), N(KmRBtn1),
+                    N(KmRBtn2), N(GroupBox3), N(OverlayBtn1), N(OverlayBtn2), N(OverlayBtn3),
+                    N(GroupBox4), N(Label4), N(CB8086), N(Label5), N(CBnoReloc), N(Label19),
+                    N(DefaultBtn), N(Label18), N(GroupBox1), N(Label6), N(Trackbar1), N(Label7),
+                    N(MemLbl), N(Label8), N(SysInfoBtn), N(GroupBox5), N(CBExport), N(CBResource),
+                    N(CBStrip), N(GroupBox6), N(IkonsRB1), N(IkonsRB2), N(IkonsRB3), N(TS3),
+                    N(Label9), N(Label10), N(Label11), N(UPXLbl), N(Label12), N(MyUrlLbl),
+                    N(Label14), N(HomePageLbl), N(Label13), N(Memo2))
 #undef N
 #undef KOMPAKTOR_NAMES
     setObjectName(QStringLiteral("UPXForm1"));

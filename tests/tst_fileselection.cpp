@@ -1,0 +1,378 @@
+#include "app/application.h"
+#include "app/tupxform1.h"
+#include "testing.h"
+#include "widgets/linklabel.h"
+#include "widgets/opendialog.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+// Answers the next file dialog that opens: hands it to the check, then picks the file, or
+// cancels when no file is given.
+class FileDialogAnswer {
+public:
+    FileDialogAnswer(std::function<void(QFileDialog*)> check, QString pick)
+        : m_check(std::move(check)), m_pick(std::move(pick))
+    {
+        m_poll.setInterval(5);
+        QObject::connect(&m_poll, &QTimer::timeout, [this] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            m_poll.stop();
+            m_seen = true;
+            if (m_check)
+                m_check(dialog);
+            if (m_pick.isEmpty()) {
+                dialog->reject();
+            } else {
+                // As a user does: the folder, then the name typed into the name field, which
+                // replaces the file the dialog offered.
+                dialog->setDirectory(QFileInfo(m_pick).absolutePath());
+                QTest::qWait(100);
+                dialog->findChild<QListView*>(QStringLiteral("listView"))
+                    ->selectionModel()
+                    ->clear();
+                dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+                    ->setText(QFileInfo(m_pick).fileName());
+                QMetaObject::invokeMethod(dialog, "accept");
+            }
+        });
+        m_poll.start();
+    }
+
+    bool seen() const { return m_seen; }
+
+private:
+    std::function<void(QFileDialog*)> m_check;
+    QString m_pick;
+    QTimer m_poll;
+    bool m_seen = false;
+};
+
+QStringList filterTexts(QFileDialog* dialog)
+{
+    QStringList texts;
+    const auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    for (int i = 0; combo && i < combo->count(); ++i)
+        texts << combo->itemText(i);
+    return texts;
+}
+
+} // namespace
+
+class TestFileSelection : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        setUpApplication(*qApp);
+        qputenv("PATH", "");
+    }
+
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        QVERIFY(QDir::setCurrent(m_dir->path()));
+        for (const char* name :
+             {"upx", "Programm.exe", "Bibliothek.dll", "Gross.EXE", "Host.Exe", "ohne-punkt",
+              "ordner.v2/datei", "Mein Ordner/Füße.exe", "Mein Ordner/\"x\".exe", "-d"}) {
+            const QString path = m_dir->filePath(QString::fromUtf8(name));
+            QDir().mkpath(QFileInfo(path).path());
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        m_form = std::make_unique<TUPXForm1>(m_dir->filePath(QStringLiteral("kompaktor")));
+        m_opened.clear();
+        m_openerWorks = true;
+        m_form->setDocumentOpener([this](const QUrl& url) {
+            m_opened << url;
+            return m_openerWorks;
+        });
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    }
+
+    void cleanup() { m_form.reset(); }
+
+    void pickingInTheFirstDialog_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("trial");
+        QTest::newRow("exe") << "Programm.exe" << true;
+        QTest::newRow("EXE upper case") << "Gross.EXE" << true;
+        QTest::newRow("Exe mixed case") << "Host.Exe" << true;
+        QTest::newRow("dll") << "Bibliothek.dll" << false;
+        QTest::newRow("no extension") << "ohne-punkt" << false;
+        QTest::newRow("dot only in the folder") << "ordner.v2/datei" << false;
+        QTest::newRow("blanks and umlauts") << "Mein Ordner/Füße.exe" << true;
+        QTest::newRow("leading minus") << "-d" << false;
+    }
+
+    void pickingInTheFirstDialog()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, trial);
+        const QString path = m_dir->filePath(file);
+        pick(path);
+        QCOMPARE(m_form->Filename1->text(), path);
+        QCOMPARE(m_form->Filename2->text(), trial ? path : QString());
+        QVERIFY(fileButtonsEnabled());
+    }
+
+    void typingWithoutTheDialog()
+    {
+        const QString path = m_dir->filePath(QStringLiteral("Programm.exe"));
+        m_form->Filename2->setText(QStringLiteral("vorher"));
+        m_form->Filename1->setFocus();
+        for (qsizetype i = 0; i < path.size(); ++i) {
+            QTest::keyClick(m_form->Filename1, path.at(i).toLatin1());
+            QVERIFY(m_form->Filename2->text().isEmpty());
+            // The buttons follow the existence of the named file at every keystroke.
+            QCOMPARE(fileButtonsEnabled(), i == path.size() - 1);
+        }
+        QTest::keyClick(m_form->Filename1, Qt::Key_Backspace);
+        QVERIFY(!fileButtonsEnabled());
+    }
+
+    void badNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("exists");
+        QTest::newRow("folder") << "ordner.v2" << false;
+        QTest::newRow("folder with slash") << "ordner.v2/" << false;
+        QTest::newRow("file with slash") << "Programm.exe/" << false;
+        QTest::newRow("relative") << "Programm.exe" << true;
+        QTest::newRow("leading minus") << "-d" << true;
+        QTest::newRow("quotes") << "Mein Ordner/\"x\".exe" << true;
+        QTest::newRow("4000 characters") << QString(4000, QLatin1Char('a')) << false;
+        QTest::newRow("shell text") << "$(touch boese); `touch boese`" << false;
+    }
+
+    void badNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, exists);
+        m_form->Filename1->setText(name);
+        QCOMPARE(fileButtonsEnabled(), exists);
+        QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("boese"))));
+        QVERIFY(m_opened.isEmpty());
+    }
+
+    void editingAfterPicking()
+    {
+        const QString exe = m_dir->filePath(QStringLiteral("Programm.exe"));
+        pick(exe);
+        // Another name typed afterwards: the trial file stays the one picked in the dialog.
+        m_form->Filename1->setText(m_dir->filePath(QStringLiteral("Bibliothek.dll")));
+        QCOMPARE(m_form->Filename2->text(), exe);
+
+        const QString dll = m_dir->filePath(QStringLiteral("Bibliothek.dll"));
+        const QString host = m_dir->filePath(QStringLiteral("Host.Exe"));
+        m_form->Filename1->clear();
+        pick(dll);
+        QVERIFY(m_form->Filename2->text().isEmpty());
+        pickSecond(host, m_dir->path());
+        QCOMPARE(m_form->Filename2->text(), host);
+        // Picking the file that Filename1 already shows changes nothing.
+        pick(dll);
+        QCOMPARE(m_form->Filename2->text(), host);
+        // The first keystroke in Filename1 empties the trial file again.
+        m_form->Filename1->setFocus();
+        QTest::keyClick(m_form->Filename1, Qt::Key_Backspace);
+        QVERIFY(m_form->Filename2->text().isEmpty());
+    }
+
+    void firstDialog()
+    {
+        FileDialogAnswer first(
+            [](QFileDialog* dialog) {
+                QCOMPARE(dialog->windowTitle(), QStringLiteral("Datei zur Kompression wählen"));
+                QCOMPARE(filterTexts(dialog),
+                         QStringList({"EXE - Datei (*.exe)", "Laufzeitbibliothek (*.dll)",
+                                      "Alle Dateien (*.*)"}));
+                QCOMPARE(dialog->selectedNameFilter(), QStringLiteral("EXE - Datei (*.exe)"));
+                QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFile);
+                QCOMPARE(dialog->directory().absolutePath(), QDir::homePath());
+            },
+            {});
+        m_form->FilenameBtn1Click();
+        QVERIFY(first.seen());
+        QVERIFY(m_form->Filename1->text().isEmpty());
+        QVERIFY(m_form->OpenDialog1->fileName().isEmpty());
+
+        const QString file = m_dir->filePath(QStringLiteral("ohne-punkt"));
+        FileDialogAnswer second(
+            [this](QFileDialog* dialog) {
+                dialog->setDirectory(m_dir->path());
+                dialog->selectNameFilter(dialog->nameFilters().at(2));
+                // "Alle Dateien (*.*)" shows every file, also names without a dot.
+                auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"));
+                QVERIFY(view);
+                const auto shown = [view] {
+                    QStringList names;
+                    for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row)
+                        names << view->model()->index(row, 0, view->rootIndex()).data().toString();
+                    return names;
+                };
+                QTRY_VERIFY2(shown().contains(QStringLiteral("ohne-punkt")),
+                             qPrintable(shown().join(',')));
+            },
+            file);
+        m_form->FilenameBtn1Click();
+        QVERIFY(second.seen());
+        QCOMPARE(m_form->Filename1->text(), file);
+
+        // A cancelled opening keeps both; the next opening offers the kept file and filter.
+        for (int round = 0; round < 2; ++round) {
+            FileDialogAnswer again(
+                [&file](QFileDialog* dialog) {
+                    QCOMPARE(dialog->selectedNameFilter(), QStringLiteral("Alle Dateien (*.*)"));
+                    QCOMPARE(dialog->selectedFiles(), QStringList{file});
+                },
+                {});
+            m_form->FilenameBtn1Click();
+            QVERIFY(again.seen());
+            QCOMPARE(m_form->OpenDialog1->fileName(), file);
+            QCOMPARE(m_form->OpenDialog1->filterIndex(), 2);
+        }
+    }
+
+    void secondDialog_data()
+    {
+        QTest::addColumn<QString>("filename1");
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("folder of the file") << "Mein Ordner/x.dll"
+                                            << "Mein Ordner";
+        QTest::newRow("root") << "/x.dll"
+                              << "/";
+    }
+
+    void secondDialog()
+    {
+        QFETCH(QString, filename1);
+        QFETCH(QString, folder);
+        // Relative names stand for the test's folder.
+        if (!filename1.startsWith(QLatin1Char('/'))) {
+            filename1 = m_dir->filePath(filename1);
+            folder = m_dir->filePath(folder);
+        }
+        m_form->Filename1->setText(filename1);
+        FileDialogAnswer answer(
+            [&folder](QFileDialog* dialog) {
+                QCOMPARE(dialog->windowTitle(),
+                         QStringLiteral("Wähle zugehörige EXE-Datei zum Test"));
+                QCOMPARE(filterTexts(dialog),
+                         QStringList({"EXE - Datei (*.EXE)", "Alle Dateien (*.*)"}));
+                QCOMPARE(dialog->directory().absolutePath(), folder);
+                QCOMPARE(dialog->defaultSuffix(), QStringLiteral("EXE"));
+            },
+            {});
+        m_form->FilenameBtn2Click();
+        QVERIFY(answer.seen());
+        QVERIFY(m_form->Filename2->text().isEmpty());
+    }
+
+    void trialLaunch()
+    {
+        // An empty trial file: the launcher's answer, shown in a plain box.
+        {
+            MessageBoxWatcher boxes([](QMessageBox* box) {
+                QCOMPARE(box->windowTitle(), QStringLiteral("Kompaktor"));
+                QCOMPARE(box->icon(), QMessageBox::NoIcon);
+                QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+                QCOMPARE(box->text(), QStringLiteral("Datei wurde nicht gefunden."));
+            });
+            m_form->TryBtnClick();
+            QCOMPARE(boxes.count(), 1);
+        }
+        {
+            // A program starts, a document goes to the desktop, and nothing is shown.
+            MessageBoxWatcher boxes;
+            const QString marker = m_dir->filePath(QStringLiteral("probe-gestartet"));
+            m_form->Filename2->setText(
+                writeScript(m_dir->filePath(QStringLiteral("probe")), "echo > \"$0-gestartet\"\n"));
+            m_form->TryBtnClick();
+            QTRY_VERIFY(QFile::exists(marker));
+            m_form->Filename2->setText(m_dir->filePath(QStringLiteral("Bibliothek.dll")));
+            m_form->TryBtnClick();
+            QCOMPARE(m_opened, QList<QUrl>{QUrl::fromLocalFile(m_dir->filePath("Bibliothek.dll"))});
+            QCOMPARE(boxes.count(), 0);
+        }
+        // When nothing can open the document, the box names the number.
+        m_openerWorks = false;
+        MessageBoxWatcher unknown([](QMessageBox* box) {
+            QCOMPARE(box->text(), QStringLiteral("Ein unbekannter Fehler ist aufgetreten. (31)"));
+        });
+        m_form->TryBtnClick();
+        QCOMPARE(unknown.count(), 1);
+    }
+
+    void links()
+    {
+        m_form->PageControl1->setCurrentWidget(m_form->TS3);
+        QCOMPARE(m_form->UPXLbl->cursor().shape(), Qt::PointingHandCursor);
+        QCOMPARE(m_form->HomePageLbl->cursor().shape(), Qt::ArrowCursor);
+        QTest::mouseClick(m_form->UPXLbl, Qt::LeftButton);
+        QTest::mouseClick(m_form->MyUrlLbl, Qt::LeftButton);
+        QTest::mouseClick(m_form->HomePageLbl, Qt::LeftButton);
+        QCOMPARE(m_opened, QList<QUrl>({QUrl(m_form->UPXLbl->text()),
+                                        QUrl("MAILTO:" + m_form->MyUrlLbl->text())}));
+        // A failed link launch is silent.
+        m_openerWorks = false;
+        MessageBoxWatcher boxes;
+        QTest::mouseClick(m_form->UPXLbl, Qt::LeftButton);
+        QTest::qWait(50);
+        QCOMPARE(boxes.count(), 0);
+        QCOMPARE(m_opened.size(), 3);
+    }
+
+private:
+    bool fileButtonsEnabled() const
+    {
+        const QList<QPushButton*> buttons{m_form->KompressBtn, m_form->DekompressBtn,
+                                          m_form->InfoBtn, m_form->TestBtn, m_form->TryBtn};
+        const bool first = buttons.first()->isEnabled();
+        for (const QPushButton* button : buttons)
+            [&] { QCOMPARE(button->isEnabled(), first); }();
+        return first;
+    }
+
+    void pick(const QString& file)
+    {
+        FileDialogAnswer answer({}, file);
+        m_form->FilenameBtn1Click();
+        QVERIFY(answer.seen());
+    }
+
+    void pickSecond(const QString& file, const QString& expectedFolder)
+    {
+        FileDialogAnswer answer(
+            [&expectedFolder](QFileDialog* dialog) {
+                QCOMPARE(dialog->directory().absolutePath(), expectedFolder);
+            },
+            file);
+        m_form->FilenameBtn2Click();
+        QVERIFY(answer.seen());
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TUPXForm1> m_form;
+    QList<QUrl> m_opened;
+    bool m_openerWorks = true;
+};
+
+QTEST_MAIN(TestFileSelection)
+#include "tst_fileselection.moc"
