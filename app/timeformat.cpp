@@ -149,13 +149,3 @@ QString longTimeFormat(const QLocale& locale)
     }
     return format;
 }
-
-QString timeText(const QTime& time, const QLocale& locale)
-{
-    return locale.toString(time, longTimeFormat(locale));
-}
-
-QString currentTimeText(const QLocale& locale)
-{
-    return timeText(QTime::currentTime(), locale);
-}

@@ -1,7 +1,10 @@
 #include "app/tupxform1.h"
 
+#include "app/hinttracker.h"
 #include "app/messages.h"
 #include "app/statusbar.h"
+#include "app/timeformat.h"
+#include "app/tsysinf.h"
 #include "packer/launcherrortext.h"
 #include "packer/packercommands.h"
 #include "packer/packerlocation.h"
@@ -24,6 +27,7 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QTextCursor>
+#include <QTime>
 #include <QTimer>
 
 namespace {
@@ -57,13 +61,15 @@ private:
 } // namespace
 
 TUPXForm1::TUPXForm1(const QString& executablePath, QWidget* parent)
-    : Form(QSize(761, 517), parent), m_executablePath(executablePath)
+    : Form(QSize(761, 517), parent), ApplicationHint(new HintTracker(this)),
+      m_executablePath(executablePath), m_timeFormat(longTimeFormat(QLocale::system()))
 {
     buildControls();
     connectHandlers();
     Timer1->start();
     FormCreate();
     centreOnScreen();
+    SysInf = new TSysInf(GlobalMemoryStatus, this);
 }
 
 TUPXForm1::~TUPXForm1()
@@ -78,8 +84,8 @@ TUPXForm1::~TUPXForm1()
 void TUPXForm1::connectHandlers()
 {
     connect(Timer1, &QTimer::timeout, this, &TUPXForm1::Timer1Timer);
-    TS1->setMouseTracking(true);
-    TS1->installEventFilter(this);
+    // Mouse movements reach the application's filters also where no control tracks them.
+    qApp->installEventFilter(this);
 
     const auto onClick = [this](QPushButton* button, void (TUPXForm1::*handler)()) {
         connect(button, &QPushButton::clicked, this, handler);
@@ -124,7 +130,9 @@ void TUPXForm1::FormCreate()
     LeseIni();
     setMemLblCaption(Trackbar1->value());
     StatusBar1->setPanelWidth(1, 100);
-    // Hints are never shown as pop-up tips here: they reach the user in the status line only.
+    // Hints are never shown as pop-up tips: they reach the user in the status line only.
+    ApplicationHint->start();
+    connect(ApplicationHint, &HintTracker::hintChanged, this, &TUPXForm1::DisplayHint);
 }
 
 void TUPXForm1::FormDestroy()
@@ -176,8 +184,14 @@ void TUPXForm1::WMSysCommand(TMessage& message)
 
 bool TUPXForm1::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == TS1 && event->type() == QEvent::MouseMove)
-        TS1MouseMove();
+    // A movement over the page itself, or over a disabled control on it that takes no mouse
+    // input; labels and enabled controls keep their movements.
+    if (event->type() == QEvent::MouseMove && watched->isWidgetType()) {
+        const auto* widget = static_cast<QWidget*>(watched);
+        if (widget == TS1 || (widget->parentWidget() == TS1 && !widget->isEnabled() &&
+                              !qobject_cast<const QLabel*>(widget)))
+            TS1MouseMove();
+    }
     return Form::eventFilter(watched, event);
 }
 
@@ -394,8 +408,17 @@ void TUPXForm1::UPXLblClick()
     ShellExecute(UPXLbl->text(), m_opener);
 }
 
-// The handlers below are filled in with the parts of the program they belong to.
+void TUPXForm1::DisplayHint()
+{
+    StatusBar1->setPanelText(0, shortHint(ApplicationHint->hint()));
+}
 
-void TUPXForm1::DisplayHint() {}
-void TUPXForm1::Timer1Timer() {}
-void TUPXForm1::SysInfoBtnClick() {}
+void TUPXForm1::Timer1Timer()
+{
+    StatusBar1->setPanelText(1, QLocale::system().toString(QTime::currentTime(), m_timeFormat));
+}
+
+void TUPXForm1::SysInfoBtnClick()
+{
+    SysInf->exec();
+}

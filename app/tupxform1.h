@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QString>
 
+class HintTracker;
 class LinkLabel;
 class OpenDialog;
 struct CompressOptions;
@@ -22,6 +23,7 @@ class QTabWidget;
 class QTimer;
 class RadioButton;
 class StatusBar;
+class TSysInf;
 
 // The main window: the three pages of commands, options and information, the status bar, and
 // the handlers that tie the packer, the options and the files together.
@@ -45,6 +47,10 @@ public:
     QTimer* Timer1;
     OpenDialog* OpenDialog1;
     OpenDialog* OpenDialog2;
+    // The memory dialog, made once after the main window.
+    TSysInf* SysInf = nullptr;
+    // The application's hint, which the status line shows.
+    HintTracker* ApplicationHint;
 
     // Page "Kommandos"
     QWidget* TS1;
@@ -178,5 +184,6 @@ private:
     void WMSysCommand(TMessage& message);
 
     QString m_executablePath;
+    QString m_timeFormat;
     DocumentOpener m_opener = desktopOpener();
 };

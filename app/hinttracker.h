@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QObject>
+#include <QPoint>
+#include <QString>
+
+class QWidget;
+
+// The application's hint: the hint text of the control under the mouse pointer, found each time
+// the event loop runs out of events. A control's hint is its status tip; a control without one
+// takes the hint of the nearest parent that has one. hintChanged() reports a new hint only.
+class HintTracker : public QObject {
+    Q_OBJECT
+
+public:
+    explicit HintTracker(QObject* parent = nullptr);
+
+    // Starts following the pointer.
+    void start();
+
+    QString hint() const { return m_hint; }
+
+    // The control under a point of the screen: the innermost visible and enabled control that
+    // is not a label (a disabled one counts as its parent), then a visible label inside it at
+    // that point, enabled or not. Null outside the program's windows.
+    static QWidget* controlAt(const QPoint& globalPos);
+
+    // The hint that a control shows: its own or its nearest parent's.
+    static QString hintOf(const QWidget* control);
+
+signals:
+    void hintChanged();
+
+private:
+    void update();
+
+    QString m_hint;
+    bool m_started = false;
+};
+
+// The parts of a hint "short|long": the text before or after the first "|", or the whole text.
+QString shortHint(const QString& hint);
+QString longHint(const QString& hint);
