@@ -1,5 +1,7 @@
 #pragma once
 
+#include "packer/commandrunner.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
@@ -50,3 +52,17 @@ inline QString writeScript(const QString& path, const QByteArray& body)
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     return path;
 }
+
+// Collects a command transcript as text.
+class StringSink : public TranscriptSink {
+public:
+    void clear() override
+    {
+        text.clear();
+        ++clears;
+    }
+    void append(const QString& piece) override { text += piece; }
+
+    QString text;
+    int clears = 0;
+};

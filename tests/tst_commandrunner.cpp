@@ -14,20 +14,6 @@
 
 namespace {
 
-// Collects the transcript as text.
-class StringSink : public TranscriptSink {
-public:
-    void clear() override
-    {
-        text.clear();
-        ++clears;
-    }
-    void append(const QString& piece) override { text += piece; }
-
-    QString text;
-    int clears = 0;
-};
-
 QString header(const QString& commandLine)
 {
     return QStringLiteral("Starte\r\n\r\n") + commandLine + QStringLiteral("\r\n\r\n");

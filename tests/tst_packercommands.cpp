@@ -12,13 +12,6 @@ Q_DECLARE_METATYPE(CompressOptions)
 
 namespace {
 
-class StringSink : public TranscriptSink {
-public:
-    void clear() override { text.clear(); }
-    void append(const QString& piece) override { text += piece; }
-    QString text;
-};
-
 // Runs the command and returns the transcript.
 QString run(const PackerCommand& command)
 {
