@@ -1,6 +1,9 @@
 #include "app/application.h"
 
+#include "app/messages.h"
+#include "app/programicon.h"
 #include "app/tupxform1.h"
+#include "platform/exceptiondisplay.h"
 #include "platform/instancemarker.h"
 #include "platform/sysmetrics.h"
 
@@ -32,12 +35,15 @@ void setUpApplication(QApplication& application)
     if (QStyle* style = QStyleFactory::create(QStringLiteral("Windows")))
         QApplication::setStyle(style);
     QApplication::setPalette(classicPalette());
+    QApplication::setWindowIcon(programIcon());
+    // A handler's exception that reaches the message path is shown like any application error.
+    setExceptionDisplay(showApplicationError);
     application.setQuitOnLastWindowClosed(true);
 }
 
 void bringToFront(Form& form)
 {
-    form.Perform(WM_SYSCOMMAND, SC_RESTORE, 0);
+    form.SendMessage(WM_SYSCOMMAND, SC_RESTORE, 0);
     form.raise();
     form.activateWindow();
 }

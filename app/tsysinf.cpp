@@ -12,6 +12,9 @@
 
 namespace {
 
+// The window's outer rectangle: a sizeable frame around the client area.
+constexpr QRect OuterRect(338, 301, 355, 201);
+
 constexpr int GridColumns = 2;
 constexpr int GridRows = 17;
 // The grid's height shows this many rows; the others lie below.
@@ -26,7 +29,9 @@ QString kiloBytes(quint64 bytes)
 } // namespace
 
 TSysInf::TSysInf(std::function<MemoryStatus()> source, QWidget* parent)
-    : QDialog(parent), m_source(std::move(source))
+    : Form(OuterRect.size().shrunkBy(Form::frameMargins(TFormBorderStyle::bsSizeable)),
+           TFormBorderStyle::bsSizeable, parent, Qt::Dialog),
+      m_source(std::move(source))
 {
     buildControls();
     connect(BitBtn1, &QPushButton::clicked, this, &TSysInf::BitBtn1Click);
@@ -36,8 +41,7 @@ void TSysInf::buildControls()
 {
     setObjectName(QStringLiteral("SysInf"));
     setWindowTitle(QStringLiteral("Speicherinformationen"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+    setBorderIcons(biSystemMenu);
 
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(13);
@@ -51,14 +55,14 @@ void TSysInf::buildControls()
 
     // No layout: resizing the window leaves the controls where they are.
     BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton),
-                              QStringLiteral("&Schließen"), this);
+                              QStringLiteral("&Schließen"), clientArea());
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     BitBtn1->setGeometry(103, 120, 127, 37);
     BitBtn1->setDefault(false);
     BitBtn1->setAutoDefault(false);
     BitBtn1->setAccessibleName(QStringLiteral("Schließen"));
 
-    StringGrid1 = new QTableWidget(GridRows, GridColumns, this);
+    StringGrid1 = new QTableWidget(GridRows, GridColumns, clientArea());
     StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
     StringGrid1->setGeometry(6, 6, 331, 103);
     StringGrid1->horizontalHeader()->hide();
@@ -81,8 +85,7 @@ void TSysInf::buildControls()
 
     setTabOrder(BitBtn1, StringGrid1);
 
-    resize(355, 201);
-    move(338, 301);
+    setGeometry(OuterRect);
 }
 
 void TSysInf::FormActivate()
@@ -113,7 +116,7 @@ void TSysInf::BitBtn1Click()
 
 void TSysInf::showEvent(QShowEvent* event)
 {
-    QDialog::showEvent(event);
+    Form::showEvent(event);
     // Each opening shows fresh figures. The window system's own show events (a restore from
     // the task bar, say) are no opening.
     if (!event->spontaneous())

@@ -1,8 +1,7 @@
 #pragma once
 
+#include "platform/form.h"
 #include "platform/memorystatus.h"
-
-#include <QDialog>
 
 #include <functional>
 
@@ -12,7 +11,7 @@ class QTableWidget;
 // The memory dialog: how much physical memory and paging space the machine has and how much of
 // each is free, so that the packer's memory value can be chosen sensibly. Made once and opened
 // again and again; each opening reads the figures afresh.
-class TSysInf : public QDialog {
+class TSysInf : public Form {
     Q_OBJECT
 
 public:

@@ -11,8 +11,11 @@
 #include "packer/profilefile.h"
 #include "platform/files.h"
 #include "widgets/linklabel.h"
+#include "widgets/magneticform.h"
 #include "widgets/opendialog.h"
 #include "widgets/radiobutton.h"
+#include "widgets/rxgradientcaption.h"
+#include "widgets/rxslider.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -24,7 +27,6 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSlider>
 #include <QTabWidget>
 #include <QTextCursor>
 #include <QTime>
@@ -61,10 +63,26 @@ private:
 } // namespace
 
 TUPXForm1::TUPXForm1(const QString& executablePath, QWidget* parent)
-    : Form(QSize(761, 517), parent), ApplicationHint(new HintTracker(this)),
-      m_executablePath(executablePath), m_timeFormat(longTimeFormat(QLocale::system()))
+    : Form(QSize(761, 517), TFormBorderStyle::bsSingle, parent),
+      ApplicationHint(new HintTracker(this)), m_executablePath(executablePath),
+      m_timeFormat(longTimeFormat(QLocale::system()))
 {
     buildControls();
+
+    RxGradientCaption1 = new TRxGradientCaption(this);
+    RxGradientCaption1->BeginLoad();
+    RxGradientCaption1->setDefaultFont(false);
+    RxGradientCaption1->setFormCaption(
+        QStringLiteral("Kompaktor    Das Schaltpult für den Packer eXecutapler Dateien"));
+    TFont captionFont;
+    captionFont.font = QFont(QStringLiteral("Arial"));
+    captionFont.font.setPixelSize(19);
+    captionFont.font.setItalic(true);
+    captionFont.Color = clCaptionText;
+    RxGradientCaption1->setFont(captionFont);
+    MagneticForm1 = new TMagneticForm(this);
+    RxGradientCaption1->Loaded();
+
     connectHandlers();
     Timer1->start();
     FormCreate();
@@ -105,7 +123,7 @@ void TUPXForm1::connectHandlers()
     connect(Filename1, &QLineEdit::textChanged, this, &TUPXForm1::Filename1Change);
     connect(UPXLbl, &LinkLabel::clicked, this, &TUPXForm1::UPXLblClick);
     connect(MyUrlLbl, &LinkLabel::clicked, this, &TUPXForm1::MyUrlLblClick);
-    connect(Trackbar1, &QSlider::valueChanged, this, &TUPXForm1::Trackbar1Change);
+    connect(Trackbar1, &TRxSlider::OnChange, this, &TUPXForm1::Trackbar1Change);
 }
 
 void TUPXForm1::FormCreate()

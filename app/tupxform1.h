@@ -18,11 +18,13 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class QSlider;
 class QTabWidget;
 class QTimer;
 class RadioButton;
 class StatusBar;
+class TRxSlider;
+class TMagneticForm;
+class TRxGradientCaption;
 class TSysInf;
 
 // The main window: the three pages of commands, options and information, the status bar, and
@@ -51,6 +53,9 @@ public:
     TSysInf* SysInf = nullptr;
     // The application's hint, which the status line shows.
     HintTracker* ApplicationHint;
+    // The caption bar with its gradient, and the snapping of the window to the screen edges.
+    TRxGradientCaption* RxGradientCaption1;
+    TMagneticForm* MagneticForm1;
 
     // Page "Kommandos"
     QWidget* TS1;
@@ -94,7 +99,7 @@ public:
     QLabel* Label18;
     QGroupBox* GroupBox1;
     QLabel* Label6;
-    QSlider* Trackbar1;
+    TRxSlider* Trackbar1;
     QLabel* Label7;
     QLabel* MemLbl;
     QLabel* Label8;

@@ -6,6 +6,7 @@
 #include "widgets/linklabel.h"
 #include "widgets/opendialog.h"
 #include "widgets/radiobutton.h"
+#include "widgets/rxslider.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,7 +18,6 @@
 #include <QPlainTextEdit>
 #include <QProxyStyle>
 #include <QPushButton>
-#include <QSlider>
 #include <QStyleFactory>
 #include <QTabBar>
 #include <QTabWidget>
@@ -417,11 +417,16 @@ void TUPXForm1::buildOptionsPage()
                        "Speicher zur Verfügung steht. Keinesfalls darf Windows sich selbst auf \n"
                        "die Festplatte auslagern. "));
     setFontOf(Label6, Arial, 13, Regular, Navy);
-    Trackbar1 = new QSlider(Qt::Horizontal, GroupBox1);
+    // Set up in the order the form stores it; the value is clamped to 10000 before any
+    // handler is connected.
+    Trackbar1 = new TRxSlider(GroupBox1);
+    Trackbar1->beginLoading();
     Trackbar1->setGeometry(18, 66, 463, 43);
-    Trackbar1->setRange(10000, 999999);
-    Trackbar1->setPageStep(100000);
+    Trackbar1->setIncrement(100000);
+    Trackbar1->setMinValue(10000);
+    Trackbar1->setMaxValue(999999);
     Trackbar1->setValue(10000);
+    Trackbar1->endLoading();
     Trackbar1->setAccessibleName(GroupBox1->title().trimmed());
     setHint(Trackbar1, QStringLiteral(" Anzeige umgerechnet in KByte. Bei Berechnung des "
                                       "Speichers bedenken: UPX benötigt auch noch Speicher."));

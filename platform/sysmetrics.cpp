@@ -1,5 +1,8 @@
 #include "platform/sysmetrics.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 #include <array>
 #include <utility>
 
@@ -59,4 +62,51 @@ QPalette classicPalette()
     for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
         palette.setColor(QPalette::Disabled, role, GetSysColor(COLOR_GRAYTEXT));
     return palette;
+}
+
+QColor ColorToRGB(TColor color)
+{
+    if (color & 0x80000000)
+        return GetSysColor(static_cast<int>(color & 0xFF));
+    return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
+                  static_cast<int>((color >> 16) & 0xFF));
+}
+
+int GetSystemMetrics(int index)
+{
+    switch (index) {
+    case SM_CXSCREEN:
+    case SM_CYSCREEN: {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        if (!screen)
+            return 0;
+        return index == SM_CXSCREEN ? screen->geometry().width() : screen->geometry().height();
+    }
+    case SM_CYCAPTION:
+        return 19;
+    case SM_CXDLGFRAME:
+    case SM_CYDLGFRAME:
+        return 3;
+    case SM_CXSIZE:
+    case SM_CYSIZE:
+        return 18;
+    case SM_CXFRAME:
+    case SM_CYFRAME:
+        return 4;
+    case SM_CXSMICON:
+    case SM_CYSMICON:
+        return 16;
+    case SM_CYSMCAPTION:
+        return 16;
+    case SM_CXSMSIZE:
+    case SM_CYSMSIZE:
+        return 12;
+    default:
+        return 0;
+    }
+}
+
+bool SystemGradientCaptions()
+{
+    return true;
 }

@@ -2,15 +2,16 @@
 #include "app/tupxform1.h"
 #include "testing.h"
 #include "widgets/radiobutton.h"
+#include "widgets/rxslider.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -158,6 +159,23 @@ private slots:
         QVERIFY(form->IkonsRB1->isChecked() && !form->IkonsRB3->isChecked());
         QCOMPARE(form->Trackbar1->value(), 654321);
         QCOMPARE(form->MemLbl->text(), QStringLiteral("638"));
+    }
+
+    // The memory slider steps by keys and reports each change to the label and the file.
+    void memorySlider()
+    {
+        {
+            auto form = makeForm();
+            TRxSlider* slider = form->Trackbar1;
+            QCOMPARE(slider->parentWidget(), static_cast<QWidget*>(form->GroupBox1));
+            QCOMPARE(slider->geometry(), QRect(18, 66, 463, 43));
+            QCOMPARE(slider->increment(), 100000);
+            QTest::keyClick(slider, Qt::Key_Right);
+            QCOMPARE(form->MemLbl->text(), QStringLiteral("97"));
+            QTest::keyClick(slider, Qt::Key_End);
+            QCOMPARE(form->MemLbl->text(), QStringLiteral("976"));
+        }
+        QVERIFY(settings().contains("Speicher=999999\r\n"));
     }
 
     void defaultButton()

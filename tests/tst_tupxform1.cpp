@@ -3,6 +3,7 @@
 #include "app/tupxform1.h"
 #include "testing.h"
 #include "widgets/radiobutton.h"
+#include "widgets/rxslider.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -15,7 +16,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSlider>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -297,14 +297,15 @@ private slots:
 
         form->Perform(WM_SYSCOMMAND, SC_MAXIMIZE, 0);
         QTRY_VERIFY(form->isMaximized());
-        QTRY_VERIFY(form->width() > 761);
-        QCOMPARE(form->StatusBar1->width(), form->width());
-        QCOMPARE(form->PageControl1->height(), form->height() - 25);
+        QTRY_VERIFY(form->clientArea()->width() > 761);
+        QCOMPARE(form->StatusBar1->width(), form->clientArea()->width());
+        QCOMPARE(form->PageControl1->height(), form->clientArea()->height() - 25);
         QCOMPARE(form->StatusBar1->panelWidth(0), form->StatusBar1->width() - 100);
 
         form->Perform(WM_SYSCOMMAND, SC_RESTORE, 0);
         QTRY_VERIFY(!form->isMaximized());
-        QTRY_COMPARE(form->size(), QSize(761, 517));
+        QTRY_COMPARE(form->clientArea()->size(), QSize(761, 517));
+        QCOMPARE(form->size(), QSize(767, 542));
         QCOMPARE(form->StatusBar1->panelWidth(0), 661);
     }
 
@@ -321,7 +322,8 @@ private slots:
         QTRY_VERIFY(form->isMaximized());
         bringToFront(*form);
         QTRY_VERIFY(!form->isMaximized());
-        QTRY_COMPARE(form->size(), QSize(761, 517));
+        QTRY_COMPARE(form->clientArea()->size(), QSize(761, 517));
+        QCOMPARE(form->size(), QSize(767, 542));
     }
 
 private:

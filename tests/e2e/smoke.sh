@@ -29,7 +29,7 @@ done
 # Wait for the first paint, then check the size of the window and take the picture.
 sleep 1
 size=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
-[ "$size" = 761x517 ] || { echo "window is $size, not 761x517"; exit 1; }
+[ "$size" = 767x542 ] || { echo "window is $size, not 767x542 (client area 761x517 in its frame)"; exit 1; }
 import -window root "$screenshot"
 
 "$(dirname "$0")/xclose.py" "$window"

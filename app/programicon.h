@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QIcon>
+
+// The program's icon: a file squeezed between two jaws, drawn at the small and large sizes.
+QIcon programIcon();
