@@ -1,15 +1,19 @@
 #pragma once
 
+#include "app/tupxform1.h"
 #include "packer/commandrunner.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QMessageBox>
 #include <QPointer>
+#include <QTest>
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 #include <utility>
 
 // Watches for modal message boxes while it lives: each one that opens is handed to the check
@@ -66,3 +70,19 @@ public:
     QString text;
     int clears = 0;
 };
+
+// The main window of a program folder "prog" below the given folder, with a packer file in it,
+// shown on the screen.
+inline std::unique_ptr<TUPXForm1> shownMainWindow(const QString& folder)
+{
+    const QString dir = folder + QStringLiteral("/prog/");
+    [&] {
+        QVERIFY(QDir().mkpath(dir));
+        QFile packer(dir + QStringLiteral("upx"));
+        QVERIFY(packer.exists() || packer.open(QIODevice::WriteOnly));
+    }();
+    auto form = std::make_unique<TUPXForm1>(dir + QStringLiteral("kompaktor"));
+    form->show();
+    [&] { QVERIFY(QTest::qWaitForWindowExposed(form.get())); }();
+    return form;
+}

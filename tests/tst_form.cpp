@@ -3,6 +3,7 @@
 #include "app/tupxform1.h"
 #include "platform/form.h"
 #include "platform/sysmetrics.h"
+#include "testing.h"
 
 #include <QDir>
 #include <QFile>
@@ -352,19 +353,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<TUPXForm1> mainWindow()
-    {
-        const QString dir = m_dir.path() + QStringLiteral("/prog/");
-        [&] {
-            QVERIFY(QDir().mkpath(dir));
-            QFile packer(dir + QStringLiteral("upx"));
-            QVERIFY(packer.open(QIODevice::WriteOnly));
-        }();
-        auto form = std::make_unique<TUPXForm1>(dir + QStringLiteral("kompaktor"));
-        form->show();
-        [&] { QVERIFY(QTest::qWaitForWindowExposed(form.get())); }();
-        return form;
-    }
+    std::unique_ptr<TUPXForm1> mainWindow() { return shownMainWindow(m_dir.path()); }
 
     QTemporaryDir m_dir;
 };

@@ -336,12 +336,7 @@ private:
 
     std::unique_ptr<TUPXForm1> shownForm()
     {
-        const QString prog = programDir(QStringLiteral("shown"));
-        touch(prog + QStringLiteral("upx"));
-        auto form = std::make_unique<TUPXForm1>(prog + QStringLiteral("kompaktor"));
-        form->show();
-        [&] { QVERIFY(QTest::qWaitForWindowExposed(form.get())); }();
-        return form;
+        return shownMainWindow(m_dir.path() + QStringLiteral("/shown"));
     }
 
     QTemporaryDir m_dir;
