@@ -18,11 +18,13 @@ namespace {
 constexpr int RestoreRequestTimeoutMs = 5000;
 } // namespace
 
-void selectDisplayPlatform()
+bool selectDisplayPlatform()
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
-        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && !qEnvironmentVariableIsEmpty("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || qEnvironmentVariableIsEmpty("DISPLAY"))
+        return false;
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    return true;
 }
 
 void setUpApplication(QApplication& application)
@@ -48,10 +50,16 @@ void bringToFront(Form& form)
     form.activateWindow();
 }
 
-int runKompaktor(int argc, char** argv)
+int runKompaktor(char* programName)
 {
-    selectDisplayPlatform();
+    const bool platformSelected = selectDisplayPlatform();
+    // The program reads nothing from its command line, not even the toolkit's own options.
+    int argc = 1;
+    char* argv[] = {programName, nullptr};
     QApplication application(argc, argv);
+    // Programs started from here choose their own display connection.
+    if (platformSelected)
+        qunsetenv("QT_QPA_PLATFORM");
 
     InstanceMarker marker(QStringLiteral("Kompaktor"));
     if (!marker.acquire()) {

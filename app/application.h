@@ -4,8 +4,9 @@ class Form;
 class QApplication;
 
 // Chooses the X11 display connection where Wayland offers one through XWayland: only there may
-// the program place its own windows. Must run before the QApplication is made.
-void selectDisplayPlatform();
+// the program place its own windows. Must run before the QApplication is made; true when it
+// chose.
+bool selectDisplayPlatform();
 
 // Gives the application its title, the classic look, and the fonts of the layout.
 void setUpApplication(QApplication& application);
@@ -14,4 +15,4 @@ void setUpApplication(QApplication& application);
 void bringToFront(Form& form);
 
 // The program: one instance per user; a second start brings the running one to the front.
-int runKompaktor(int argc, char** argv);
+int runKompaktor(char* programName);

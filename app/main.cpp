@@ -1,6 +1,6 @@
 #include "app/application.h"
 
-int main(int argc, char** argv)
+int main(int, char** argv)
 {
-    return runKompaktor(argc, argv);
+    return runKompaktor(argv[0]);
 }

@@ -47,17 +47,13 @@ public:
 
     void append(const QString& text) override
     {
-        // A carriage return and line feed split between two pieces are one line break.
-        const bool splitBreak = m_endsWithReturn && text.startsWith(QLatin1Char('\n'));
-        m_endsWithReturn = text.endsWith(QLatin1Char('\r'));
         QTextCursor cursor(m_memo->document());
         cursor.movePosition(QTextCursor::End);
-        cursor.insertText(splitBreak ? text.mid(1) : text);
+        cursor.insertText(text);
     }
 
 private:
     QPlainTextEdit* m_memo;
-    bool m_endsWithReturn = false;
 };
 
 } // namespace
@@ -81,6 +77,9 @@ TUPXForm1::TUPXForm1(const QString& executablePath, QWidget* parent)
     captionFont.Color = clCaptionText;
     RxGradientCaption1->setFont(captionFont);
     MagneticForm1 = new TMagneticForm(this);
+    MagneticForm1->Resize.Ratio.setWidth(100);
+    MagneticForm1->Resize.Ratio.setHeight(72);
+    MagneticForm1->Resize.Ratio.setAspectRatio(1.3855855464935303f);
     RxGradientCaption1->Loaded();
 
     connectHandlers();

@@ -130,7 +130,9 @@ std::intptr_t Form::SendMessage(std::uint32_t msg, std::intptr_t wParam, std::in
 {
     if (!m_handle)
         return 0;
-    return CallWindowProc(m_slot, this, msg, wParam, lParam);
+    // A copy, so that a procedure replaced during its own call stays alive until it returns.
+    const WNDPROC procedure = m_slot;
+    return CallWindowProc(procedure, this, msg, wParam, lParam);
 }
 
 std::intptr_t Form::Perform(std::uint32_t msg, std::intptr_t wParam, std::intptr_t lParam)
@@ -215,15 +217,13 @@ void Form::DefWindowProc(TMessage& message)
             clip &= reinterpret_cast<const QRegion*>(message.WParam)
                         ->translated(-windowRect().topLeft());
         paintFrame(clip);
-        if (!m_inPaint)
-            update();
+        surfaceChanged();
         break;
     }
     case WM_NCACTIVATE:
         m_frameActive = message.WParam != 0;
         paintFrame(QRegion(m_surface.rect()));
-        if (!m_inPaint)
-            update();
+        surfaceChanged();
         message.Result = 1;
         break;
     case WM_MOVING:

@@ -96,6 +96,13 @@ public:
     // The drawing surface of the whole window (GetWindowDC), in window coordinates. Frame
     // painting goes here at any time; the form shows it at its next paint.
     QImage& windowSurface() { return m_surface; }
+    // Shows what was painted into the window surface, at the next paint; nothing while the
+    // form paints itself, which shows the surface anyway.
+    void surfaceChanged()
+    {
+        if (!m_inPaint)
+            update();
+    }
 
     // Whether the frame is painted active (follows WM_NCACTIVATE).
     bool frameActive() const { return m_frameActive; }

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -43,10 +44,17 @@ InstanceMarker::~InstanceMarker()
 bool InstanceMarker::acquire()
 {
     // Close-on-exec, so that a child such as the packer never keeps the marker alive.
-    m_lockFd =
-        ::open(QFile::encodeName(m_lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    m_lockFd = ::open(QFile::encodeName(m_lockPath).constData(),
+                      O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (m_lockFd < 0)
         return true;
+    // A marker that another user made in a shared folder is not ours: never let it hold us up.
+    struct stat status {};
+    if (::fstat(m_lockFd, &status) != 0 || status.st_uid != ::getuid()) {
+        ::close(m_lockFd);
+        m_lockFd = -1;
+        return true;
+    }
     int result;
     do {
         result = ::flock(m_lockFd, LOCK_EX | LOCK_NB);

@@ -43,8 +43,6 @@ inline constexpr std::uint32_t WM_SIZING = 0x0214;
 inline constexpr std::uint32_t WM_MOVING = 0x0216;
 inline constexpr std::uint32_t WM_USER = 0x0400;
 
-inline constexpr std::intptr_t SC_SIZE = 0xF000;
-inline constexpr std::intptr_t SC_MOVE = 0xF010;
 inline constexpr std::intptr_t SC_MINIMIZE = 0xF020;
 inline constexpr std::intptr_t SC_MAXIMIZE = 0xF030;
 inline constexpr std::intptr_t SC_CLOSE = 0xF060;

@@ -330,6 +330,10 @@ private slots:
         QTest::mouseClick(m_form->HomePageLbl, Qt::LeftButton);
         QCOMPARE(m_opened, QList<QUrl>({QUrl(m_form->UPXLbl->text()),
                                         QUrl("MAILTO:" + m_form->MyUrlLbl->text())}));
+        // A press that began elsewhere and ends on the link is no click.
+        QTest::mousePress(m_form->TS3, Qt::LeftButton, {}, QPoint(5, 300));
+        QTest::mouseRelease(m_form->UPXLbl, Qt::LeftButton);
+        QCOMPARE(m_opened.size(), 2);
         // A failed link launch is silent.
         m_openerWorks = false;
         MessageBoxWatcher boxes;

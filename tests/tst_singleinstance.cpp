@@ -130,6 +130,21 @@ private slots:
         }
     }
 
+    void foreignMarkerIsIgnored()
+    {
+        if (::geteuid() != 0)
+            QSKIP("only the super-user can make a marker that belongs to another user");
+        // A marker file of another user in the folder must not stop this user's program.
+        InstanceMarker foreign(QStringLiteral("Kompaktor"));
+        QVERIFY(foreign.acquire());
+        const QString lock = m_runtime->path() + QStringLiteral("/Kompaktor-%1.lock").arg(getuid());
+        QVERIFY(::chown(QFile::encodeName(lock).constData(), 65534, 65534) == 0);
+        QProcess* program = start();
+        // It runs as the first instance: it serves restore requests.
+        QTRY_VERIFY_WITH_TIMEOUT(serving(), 15000);
+        QCOMPARE(program->state(), QProcess::Running);
+    }
+
 private:
     QProcess* start()
     {

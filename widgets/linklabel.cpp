@@ -8,9 +8,20 @@ LinkLabel::LinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent
     setCursor(Qt::PointingHandCursor);
 }
 
+void LinkLabel::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        m_pressed = true;
+    QLabel::mousePressEvent(event);
+}
+
 void LinkLabel::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-        emit clicked();
+    if (event->button() == Qt::LeftButton) {
+        const bool click = m_pressed && rect().contains(event->position().toPoint());
+        m_pressed = false;
+        if (click)
+            emit clicked();
+    }
     QLabel::mouseReleaseEvent(event);
 }

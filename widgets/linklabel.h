@@ -3,7 +3,7 @@
 #include <QLabel>
 
 // A label that acts as a link: it shows the hand cursor and reports a click of the left
-// mouse button.
+// mouse button, pressed and released on it.
 class LinkLabel : public QLabel {
     Q_OBJECT
 
@@ -14,5 +14,9 @@ signals:
     void clicked();
 
 protected:
+    void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    bool m_pressed = false;
 };

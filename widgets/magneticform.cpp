@@ -2,6 +2,9 @@
 
 #include "platform/sysmetrics.h"
 
+#include <climits>
+#include <cmath>
+
 void TRatio::setWidth(int width)
 {
     m_width = width;
@@ -18,7 +21,10 @@ void TRatio::setAspectRatio(float ratio)
 {
     m_aspectRatio = ratio;
     m_width = 100;
-    m_height = ratio != 0 ? static_cast<int>(100 / ratio) : 0;
+    // A ratio so small (or not a number) that the height would not fit counts as no height.
+    const double height = ratio != 0 ? 100.0 / double(ratio) : 0;
+    m_height =
+        std::isfinite(height) && std::abs(height) < double(INT_MAX) ? static_cast<int>(height) : 0;
 }
 
 TMagneticForm::TMagneticForm(Form* owner)
@@ -107,7 +113,7 @@ void TMagneticForm::KeepAspect(TMessage& message)
     if (!Resize.Ratio.Enabled || ratio == 0)
         return;
     TRect& r = *RectParam(message.LParam);
-    const int width = static_cast<int>(static_cast<float>(r.Bottom - r.Top) * ratio);
+    const int width = static_cast<int>(double(r.Bottom - r.Top) * double(ratio));
     switch (message.WParam) {
     case WMSZ_BOTTOMRIGHT:
     case WMSZ_TOPRIGHT:

@@ -31,7 +31,6 @@ public:
     // The full path of the file last confirmed, empty before the first confirmation.
     QString fileName() const { return m_fileName; }
     int filterIndex() const { return m_filterIndex; }
-    QString title() const { return m_title; }
 
 private:
     QString m_title;

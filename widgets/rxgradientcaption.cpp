@@ -512,15 +512,16 @@ void TRxGradientCaption::HookBeforeMessage(TMessage& Msg, bool& Handled)
 
 void TRxGradientCaption::HookAfterMessage(TMessage& Msg, bool&)
 {
+    // The exchanged region goes back also when the caption was switched off meanwhile.
+    if (Msg.Msg == WM_NCPAINT && m_regionSwapped) {
+        delete reinterpret_cast<QRegion*>(Msg.WParam);
+        Msg.WParam = m_savedRegion;
+        m_regionSwapped = false;
+    }
     if (!Active())
         return;
     switch (Msg.Msg) {
     case WM_NCPAINT:
-        if (m_regionSwapped) {
-            delete reinterpret_cast<QRegion*>(Msg.WParam);
-            Msg.WParam = m_savedRegion;
-            m_regionSwapped = false;
-        }
         paintOnForm();
         break;
     case WM_NCACTIVATE:
@@ -535,7 +536,7 @@ void TRxGradientCaption::paintOnForm()
 {
     if (Form* form = OwnerForm()) {
         PaintCaptionBar(form->windowSurface());
-        form->update();
+        form->surfaceChanged();
     }
 }
 
