@@ -23,11 +23,6 @@ constexpr QSize MinimumTrackSize(112, 27);
 // How far a corner zone of a sizeable border reaches along the edges.
 constexpr int CornerReach = 16;
 
-bool isToolWindow(TFormBorderStyle style)
-{
-    return style == TFormBorderStyle::bsToolWindow || style == TFormBorderStyle::bsSizeToolWin;
-}
-
 bool isSizeable(TFormBorderStyle style)
 {
     return style == TFormBorderStyle::bsSizeable || style == TFormBorderStyle::bsSizeToolWin;
@@ -41,6 +36,19 @@ int captionHeight(TFormBorderStyle style)
 }
 
 } // namespace
+
+bool isToolWindow(TFormBorderStyle style)
+{
+    return style == TFormBorderStyle::bsToolWindow || style == TFormBorderStyle::bsSizeToolWin;
+}
+
+QFont captionFont(TFormBorderStyle style)
+{
+    QFont font(QStringLiteral("Microsoft Sans Serif"));
+    font.setPixelSize(11);
+    font.setBold(!isToolWindow(style));
+    return font;
+}
 
 WNDPROC MakeWindowProc(decltype(WindowProcedure::call) call)
 {
@@ -457,10 +465,7 @@ void Form::paintFrame(const QRegion& clip)
             paintCaptionButton(painter, button);
         }
     }
-    QFont font(QStringLiteral("Microsoft Sans Serif"));
-    font.setPixelSize(11);
-    font.setBold(true);
-    painter.setFont(font);
+    painter.setFont(captionFont(m_borderStyle));
     painter.setPen(GetSysColor(active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
     const QRect textRect(textLeft, bar.top(), std::max(0, textRight - textLeft), bar.height());
     painter.drawText(

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QEvent>
+#include <QFont>
 #include <QImage>
 #include <QMargins>
 
@@ -37,6 +38,11 @@ public:
 void PostMessage(QObject* receiver, std::uint32_t msg, std::intptr_t wParam, std::intptr_t lParam);
 
 enum class TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
+
+// Tool windows carry the small caption bar.
+bool isToolWindow(TFormBorderStyle style);
+// The classic scheme's caption font: bold, but not in the small caption bar of tool windows.
+QFont captionFont(TFormBorderStyle style);
 
 enum TBorderIcon { biSystemMenu = 1, biMinimize = 2, biMaximize = 4, biHelp = 8 };
 using TBorderIcons = int;

@@ -20,11 +20,6 @@ const QString Ellipsis = QStringLiteral("...");
 constexpr TColor GradientActiveCaption = 0x80000000 | COLOR_GRADIENTACTIVECAPTION;
 constexpr TColor GradientInactiveCaption = 0x80000000 | COLOR_GRADIENTINACTIVECAPTION;
 
-bool isToolWindow(TFormBorderStyle style)
-{
-    return style == TFormBorderStyle::bsToolWindow || style == TFormBorderStyle::bsSizeToolWin;
-}
-
 } // namespace
 
 int MulDiv(int a, int b, int c)
@@ -262,12 +257,8 @@ void TRxGradientCaption::Loaded()
 void TRxGradientCaption::LoadDefaultFont()
 {
     m_font.OnChange = nullptr;
-    // The classic scheme's caption font; tool windows use the small caption font.
-    QFont font(QStringLiteral("Microsoft Sans Serif"));
-    font.setPixelSize(11);
     const Form* form = OwnerForm();
-    font.setBold(!form || !isToolWindow(form->BorderStyle()));
-    m_font.font = font;
+    m_font.font = captionFont(form ? form->BorderStyle() : TFormBorderStyle::bsSingle);
     m_font.Color = clCaptionText;
     m_font.OnChange = [this] { FontChanged(); };
     m_defaultFont = true;
