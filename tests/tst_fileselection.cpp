@@ -39,12 +39,15 @@ public:
                 // As a user does: the folder, then the name typed into the name field, which
                 // replaces the file the dialog offered.
                 dialog->setDirectory(QFileInfo(m_pick).absolutePath());
-                QTest::qWait(100);
-                dialog->findChild<QListView*>(QStringLiteral("listView"))
-                    ->selectionModel()
-                    ->clear();
-                dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
-                    ->setText(QFileInfo(m_pick).fileName());
+                auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"));
+                auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                // The folder loads in the background and may select the offered file again.
+                const auto typed = [&] {
+                    view->selectionModel()->clear();
+                    name->setText(QFileInfo(m_pick).fileName());
+                    return dialog->selectedFiles() == QStringList{m_pick};
+                };
+                QTRY_VERIFY(typed());
                 QMetaObject::invokeMethod(dialog, "accept");
             }
         });
