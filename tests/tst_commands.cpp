@@ -115,7 +115,8 @@ private slots:
         QVERIFY(!QApplication::overrideCursor());
         const QString shown = m_form->Memo1->toPlainText();
         QVERIFY2(shown.contains(QStringLiteral("\n<-h>\n")), qPrintable(shown));
-        QVERIFY(!shown.contains(QStringLiteral("-V")));
+        QVERIFY(!shown.contains(QStringLiteral("<-V>")));
+        QVERIFY(!shown.contains(QStringLiteral("  -V\n")));
     }
 
 private:
