@@ -22,6 +22,17 @@ QString run(const PackerCommand& command)
 
 const QString Packer = QStringLiteral("/opt/upx/upx ");
 
+// Every check box ticked and the first stored choice of each radio group.
+CompressOptions firstChoices(const QString& level, int memory)
+{
+    CompressOptions options;
+    options.level = level;
+    options.memory = memory;
+    options.force = options.nrv2b = options.overlayStrip = options.support8086 = options.noReloc =
+        options.keepExports = options.noIcons = options.keepResources = options.keepRelocs = true;
+    return options;
+}
+
 } // namespace
 
 class TestPackerCommands : public QObject {
@@ -61,19 +72,7 @@ private slots:
             << compressCommand(Packer, options, QStringLiteral("/p/Test.exe"))
             << "/opt/upx/upx  --best --force  --crp-ms=10000 \"/p/Test.exe\""
             << QStringList{"--best", "--force", "--crp-ms=10000", "/p/Test.exe"};
-        options = CompressOptions{QStringLiteral("5"),
-                                  true,
-                                  999999,
-                                  true,
-                                  true,
-                                  false,
-                                  true,
-                                  true,
-                                  true,
-                                  true,
-                                  false,
-                                  true,
-                                  true};
+        options = firstChoices(QStringLiteral("5"), 999999);
         QTest::newRow("compress, every switch of the first choices")
             << compressCommand(Packer, options, QStringLiteral("a.exe"))
             << "/opt/upx/upx  -5 --force  --crp-ms=999999 --nrv2b --overlay=strip --8086 "
@@ -165,32 +164,13 @@ private slots:
     void realPackerOnAWindowsProgram_data()
     {
         QTest::addColumn<CompressOptions>("options");
-        QTest::newRow("every check box, first choices") << CompressOptions{QStringLiteral("1"),
-                                                                           true,
-                                                                           10000,
-                                                                           true,
-                                                                           true,
-                                                                           false,
-                                                                           true,
-                                                                           true,
-                                                                           true,
-                                                                           true,
-                                                                           false,
-                                                                           true,
-                                                                           true};
-        QTest::newRow("the other choices") << CompressOptions{QStringLiteral("2"),
-                                                              false,
-                                                              500000,
-                                                              false,
-                                                              false,
-                                                              true,
-                                                              false,
-                                                              false,
-                                                              false,
-                                                              false,
-                                                              true,
-                                                              false,
-                                                              false};
+        QTest::newRow("every check box, first choices") << firstChoices(QStringLiteral("1"), 10000);
+        CompressOptions others;
+        others.level = QStringLiteral("2");
+        others.memory = 500000;
+        others.overlaySkip = true;
+        others.allIconsButFirst = true;
+        QTest::newRow("the other choices") << others;
     }
 
     void realPackerOnAWindowsProgram()
