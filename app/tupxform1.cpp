@@ -27,6 +27,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTextCursor>
 #include <QTime>
@@ -34,7 +35,7 @@
 
 namespace {
 
-// The output box as the command runner writes into it.
+// The output box as the command runner writes into it. The box keeps its last line in view.
 class MemoTranscript : public TranscriptSink {
 public:
     explicit MemoTranscript(QPlainTextEdit* memo) : m_memo(memo) {}
@@ -42,17 +43,37 @@ public:
     void clear() override
     {
         m_memo->clear();
+        m_memo->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
         m_memo->repaint();
     }
 
     void append(const QString& text) override
     {
+        // Wrapping at word boundaries costs time that grows with the square of a word's length;
+        // a box that holds such a word wraps anywhere.
+        if (hasLongWord(text))
+            m_memo->setWordWrapMode(QTextOption::WrapAnywhere);
         QTextCursor cursor(m_memo->document());
         cursor.movePosition(QTextCursor::End);
         cursor.insertText(text);
+        m_memo->moveCursor(QTextCursor::End);
+        QScrollBar* scroll = m_memo->verticalScrollBar();
+        scroll->setValue(scroll->maximum());
     }
 
 private:
+    static bool hasLongWord(const QString& text)
+    {
+        constexpr qsizetype LongWord = 1000;
+        qsizetype run = 0;
+        for (const QChar c : text) {
+            run = c.isSpace() ? 0 : run + 1;
+            if (run > LongWord)
+                return true;
+        }
+        return false;
+    }
+
     QPlainTextEdit* m_memo;
 };
 

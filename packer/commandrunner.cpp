@@ -6,9 +6,11 @@
 #include <QEventLoop>
 #include <QProcess>
 #include <QScopeGuard>
+#include <QTimer>
 
 #include <cerrno>
 #include <fcntl.h>
+#include <functional>
 #include <unistd.h>
 
 namespace {
@@ -57,23 +59,120 @@ int pipeError()
     return 0;
 }
 
-// The packer's output as the box shows it: chunk by chunk, each cut at its first zero byte.
-QString outputText(const QByteArray& output)
+// What is kept of the packer's output: all of it up to KeptHeadBytes + KeptTailBytes, else its
+// first KeptHeadBytes and its last KeptTailBytes and the number of bytes between them, so that
+// memory stays bounded however much the packer writes.
+class BoundedOutput {
+public:
+    void append(QByteArrayView bytes)
+    {
+        if (m_head.size() < CommandRunner::KeptHeadBytes) {
+            const qsizetype taken =
+                qMin(CommandRunner::KeptHeadBytes - m_head.size(), bytes.size());
+            m_head += bytes.first(taken);
+            bytes = bytes.sliced(taken);
+        }
+        m_tail += bytes;
+        // Trimmed only now and then, so that the cost per byte stays constant.
+        if (m_tail.size() > 2 * CommandRunner::KeptTailBytes)
+            dropFromTail(m_tail.size() - CommandRunner::KeptTailBytes);
+    }
+
+    // Called once all output is in: the end is cut to its kept length.
+    void finish()
+    {
+        if (m_tail.size() > CommandRunner::KeptTailBytes)
+            dropFromTail(m_tail.size() - CommandRunner::KeptTailBytes);
+    }
+
+    // The kept bytes and the number left out between them.
+    const QByteArray& head() const { return m_head; }
+    const QByteArray& tail() const { return m_tail; }
+    qint64 omitted() const { return m_omitted; }
+
+private:
+    void dropFromTail(qsizetype count)
+    {
+        // The kept end starts at a character, not inside a UTF-8 sequence.
+        for (int extra = 0; extra < 3 && count < m_tail.size() &&
+                            (static_cast<unsigned char>(m_tail[count]) & 0xC0) == 0x80;
+             ++extra)
+            ++count;
+        m_omitted += count;
+        m_tail.remove(0, count);
+    }
+
+    QByteArray m_head;
+    QByteArray m_tail;
+    qint64 m_omitted = 0;
+};
+
+// Decodes the bytes as the box shows them, in chunks counted from their start; zero bytes are
+// dropped, everything around them is kept.
+void decodeChunks(OutputDecoder& decoder, QByteArrayView bytes, QString& text)
+{
+    for (qsizetype start = 0; start < bytes.size(); start += CommandRunner::ChunkSize) {
+        QByteArrayView chunk =
+            bytes.sliced(start, qMin(CommandRunner::ChunkSize, bytes.size() - start));
+        for (qsizetype zero; (zero = chunk.indexOf('\0')) >= 0; chunk = chunk.sliced(zero + 1))
+            text += decoder.decode(chunk.first(zero));
+        text += decoder.decode(chunk);
+    }
+}
+
+// The packer's output as the box shows it, with one line in place of a left-out middle.
+QString outputText(const BoundedOutput& output)
 {
     OutputDecoder decoder;
     QString text;
-    for (qsizetype start = 0; start < output.size(); start += CommandRunner::ChunkSize) {
-        const QByteArrayView chunk = QByteArrayView(output).sliced(
-            start, qMin(CommandRunner::ChunkSize, output.size() - start));
-        const qsizetype zero = chunk.indexOf('\0');
-        if (zero < 0) {
-            text += decoder.decode(chunk);
-        } else {
-            text += decoder.decode(chunk.first(zero));
-            text += decoder.flush();
-        }
+    decodeChunks(decoder, output.head(), text);
+    if (output.omitted() > 0) {
+        // A character cut by the gap is left out with it.
+        const qint64 omitted = output.omitted() + decoder.discard();
+        if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n')))
+            text += LineBreak;
+        text +=
+            QStringLiteral("*** Hier wurden %1 Bytes der Ausgabe ausgelassen. ***").arg(omitted);
+        text += LineBreak;
     }
+    decodeChunks(decoder, output.tail(), text);
     return text + decoder.flush();
+}
+
+// Runs the step from the event loop until it reports that it is done, so that the window stays
+// alive meanwhile. False when the application quit first.
+bool runStepsWithEvents(const std::function<bool()>& step)
+{
+    QEventLoop loop;
+    QTimer next;
+    bool done = false;
+    QObject::connect(&next, &QTimer::timeout, &loop, [&] {
+        if (!step()) {
+            done = true;
+            next.stop();
+            loop.quit();
+        }
+    });
+    next.start(0);
+    loop.exec();
+    return done;
+}
+
+// Appends the text in pieces of whole lines, letting events through between them: a report of
+// megabytes would otherwise hold the window still while the box lays it out.
+bool appendInPieces(Transcript& transcript, const QString& text)
+{
+    qsizetype start = 0;
+    return runStepsWithEvents([&] {
+        if (start >= text.size())
+            return false;
+        const qsizetype lineEnd = text.indexOf(
+            QLatin1Char('\n'), qMin(start + CommandRunner::PieceCharacters, text.size() - 1));
+        const qsizetype end = lineEnd < 0 ? text.size() : lineEnd + 1;
+        transcript.appendRaw(text.sliced(start, end - start));
+        start = end;
+        return true;
+    });
 }
 
 } // namespace
@@ -105,9 +204,9 @@ bool CommandRunner::run(const PackerCommand& command, TranscriptSink& output)
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.setStandardInputFile(QProcess::nullDevice());
-    QByteArray packerOutput;
+    BoundedOutput packerOutput;
     QObject::connect(&process, &QProcess::readyReadStandardOutput,
-                     [&] { packerOutput += process.readAllStandardOutput(); });
+                     [&] { packerOutput.append(process.readAllStandardOutput()); });
     QEventLoop loop;
     QElapsedTimer clock;
     qint64 elapsed = 0;
@@ -132,8 +231,9 @@ bool CommandRunner::run(const PackerCommand& command, TranscriptSink& output)
                 process.kill();
             process.waitForFinished(1000);
         } else {
-            packerOutput += process.readAllStandardOutput();
-            transcript.appendRaw(outputText(packerOutput));
+            packerOutput.append(process.readAllStandardOutput());
+            packerOutput.finish();
+            appendInPieces(transcript, outputText(packerOutput));
         }
     }
     transcript.addLine(QString());

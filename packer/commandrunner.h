@@ -22,12 +22,19 @@ public:
 // Runs one packer command as a child process, without a shell, and writes its transcript:
 // "Starte", the command line, everything the packer wrote (standard output and standard error
 // together, in order) and the time the operation took. Events go on being processed while the
-// packer runs, so the window repaints, its clock ticks and it can be closed.
+// packer runs and while its report goes into the box, so the window repaints, its clock ticks
+// and it can be closed.
 class CommandRunner {
 public:
-    // The packer's output is shown in chunks of this many bytes; a zero byte ends what is
-    // shown of its chunk.
+    // The packer's output is decoded in chunks of this many bytes; a character split between
+    // two chunks stays whole. Zero bytes are dropped.
     static constexpr qsizetype ChunkSize = 2500;
+    // Of a longer report, the start and the end are kept, with one line in place of the middle
+    // that says how many bytes were left out.
+    static constexpr qsizetype KeptHeadBytes = 1024 * 1024;
+    static constexpr qsizetype KeptTailBytes = 1024 * 1024;
+    // The box takes the report in pieces of whole lines of about this many characters.
+    static constexpr qsizetype PieceCharacters = 64 * 1024;
 
     // Runs the command. Returns false, and does nothing, while another run is going on.
     static bool run(const PackerCommand& command, TranscriptSink& output);

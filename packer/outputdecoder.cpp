@@ -82,6 +82,11 @@ QString OutputDecoder::flush()
     return text;
 }
 
+qsizetype OutputDecoder::discard()
+{
+    return std::exchange(m_pending, {}).size();
+}
+
 void OutputDecoder::decodeInto(QString& text, QByteArrayView bytes, bool final)
 {
     text.reserve(text.size() + bytes.size());

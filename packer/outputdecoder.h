@@ -14,6 +14,8 @@ public:
     QString decode(QByteArrayView bytes);
     // Decodes whatever still waits, as it stands.
     QString flush();
+    // Drops what still waits; returns the number of bytes dropped.
+    qsizetype discard();
 
 private:
     void decodeInto(QString& text, QByteArrayView bytes, bool final);

@@ -30,9 +30,13 @@ public:
         return condition ? add(option + QLatin1Char(' '), option) : *this;
     }
 
+    // A name that begins with "-" is handed over as "./name", so that the packer cannot take it
+    // for an option; the shown line keeps the name as it is.
     CommandBuilder& addFile(const QString& fileName)
     {
-        return add(QLatin1Char('"') + fileName + QLatin1Char('"'), fileName);
+        return add(QLatin1Char('"') + fileName + QLatin1Char('"'),
+                   fileName.startsWith(QLatin1Char('-')) ? QStringLiteral("./") + fileName
+                                                         : fileName);
     }
 
     PackerCommand command() const { return m_command; }

@@ -54,10 +54,14 @@ private slots:
         for (int i = 0; more.size() < 7000; ++i)
             more += QByteArray::number(i) + '\n';
         QTest::newRow("several chunks") << more << QString::fromLatin1(more) + "\r\n";
-        QByteArray zero =
-            QByteArray(100, 'a') + '\0' + QByteArray(2399, 'b') + QByteArray(500, 'c');
-        QTest::newRow("zero byte ends its chunk")
-            << zero << QString(100, QLatin1Char('a')) + QString(500, QLatin1Char('c')) + "\r\n";
+        QByteArray zeros;
+        QString zerosShown;
+        for (int i = 0; i < 2000; ++i) {
+            zeros += "Zeile " + QByteArray::number(i) + QByteArray(i % 3, '\0') + '\n';
+            zerosShown += QStringLiteral("Zeile %1\n").arg(i);
+        }
+        QTest::newRow("zero bytes dropped, nothing after them lost")
+            << zeros + "Ende\0" << zerosShown + "Ende\r\n";
         QTest::newRow("umlaut split between chunks")
             << QByteArray(2499, 'x') + "\xC3\xA4yz\n"
             << QString(2499, QLatin1Char('x')) + QStringLiteral("äyz\n\r\n");
@@ -96,6 +100,34 @@ private slots:
         QVERIFY(CommandRunner::run({packer, {}, packer}, sink));
         QCOMPARE(withoutTime(sink.text),
                  header(packer) + "aus 1\nfehler 1\naus 2\nfehler 2\n\r\n" + TimeLine + "\r\n");
+    }
+
+    void aRunawayPackerIsKeptInBounds()
+    {
+        // 400 MB of "y" lines: the start and the end of the report are kept, the middle is
+        // counted, and memory does not grow with the output.
+        const QString packer = writeScript(m_dir.filePath(QStringLiteral("upx-runaway")),
+                                           "yes | head -c 400000000\necho Ende\n");
+        rusage before{};
+        ::getrusage(RUSAGE_SELF, &before);
+        int ticks = 0;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+        timer.start(50);
+        StringSink sink;
+        QVERIFY(CommandRunner::run({packer, {}, packer}, sink));
+        rusage after{};
+        ::getrusage(RUSAGE_SELF, &after);
+        QVERIFY2(after.ru_maxrss - before.ru_maxrss < 100 * 1024,
+                 qPrintable(QStringLiteral("%1 KiB more").arg(after.ru_maxrss - before.ru_maxrss)));
+        QVERIFY(ticks > 0);
+        const qsizetype kept = CommandRunner::KeptHeadBytes + CommandRunner::KeptTailBytes;
+        const QString gap = QStringLiteral("y\n*** Hier wurden %1 Bytes der Ausgabe ausgelassen. "
+                                           "***\r\n\ny\n")
+                                .arg(400000005 - kept);
+        QVERIFY2(sink.text.contains(gap), qPrintable(sink.text.right(200)));
+        QVERIFY(sink.text.size() < kept + 1000);
+        QVERIFY(withoutTime(sink.text).endsWith("y\nEnde\n\r\n" + TimeLine + "\r\n"));
     }
 
     void packerKilledBySignal()

@@ -7,8 +7,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 
 #include <memory>
 
@@ -25,9 +28,12 @@ private slots:
         QVERIFY(QDir::setCurrent(m_dir.path()));
         QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("prog"))));
         // The fake packer prints each argument on a line of its own, then sleeps if asked to.
-        m_packer = writeScript(m_dir.filePath(QStringLiteral("prog/upx")),
-                               "for a in \"$@\"; do printf '<%s>\\n' \"$a\"; done\n"
-                               "[ -n \"$SLEEP\" ] && /bin/sleep \"$SLEEP\"\nexit 0\n");
+        m_packer = writeScript(
+            m_dir.filePath(QStringLiteral("prog/upx")),
+            "for a in \"$@\"; do printf '<%s>\\n' \"$a\"; done\n"
+            "[ -n \"$SLEEP\" ] && /bin/sleep \"$SLEEP\"\n"
+            "[ -n \"$HUGE\" ] && /usr/bin/head -c \"$HUGE\" /dev/zero | /usr/bin/tr '\\0' x && "
+            "printf '\\nEnde\\n'\nexit 0\n");
         QVERIFY(!m_packer.isEmpty());
     }
 
@@ -117,6 +123,34 @@ private slots:
         QVERIFY2(shown.contains(QStringLiteral("\n<-h>\n")), qPrintable(shown));
         QVERIFY(!shown.contains(QStringLiteral("<-V>")));
         QVERIFY(!shown.contains(QStringLiteral("  -V\n")));
+    }
+
+    void aHugeLineKeepsTheWindowAlive()
+    {
+        // One line of 20 MB: the box takes it in pieces with events between them, keeps only
+        // its start and end, and shows the end of the report.
+        qputenv("HUGE", "20000000");
+        QTextDocument* box = m_form->Memo1->document();
+        int ticksWhileFilling = 0;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&] {
+            if (box->characterCount() > 1000 &&
+                !box->lastBlock().previous().text().startsWith(QStringLiteral("Für diese")))
+                ++ticksWhileFilling;
+        });
+        timer.start(20);
+        QTest::mouseClick(m_form->VersBtn, Qt::LeftButton);
+        qunsetenv("HUGE");
+        QVERIFY(ticksWhileFilling > 0);
+        const QString shown = m_form->Memo1->toPlainText();
+        QVERIFY(shown.size() < 2 * 1024 * 1024 + 1000);
+        // "<-V>\n", the line, "\nEnde\n": 20000011 bytes, of which 2 MiB are kept.
+        QVERIFY(shown.contains(QStringLiteral(
+            "xxx\n*** Hier wurden 17902859 Bytes der Ausgabe ausgelassen. ***\nxxx")));
+        QVERIFY(shown.contains(QStringLiteral("xxx\nEnde\n\nFür diese Operation")));
+        const QScrollBar* scroll = m_form->Memo1->verticalScrollBar();
+        QVERIFY(scroll->maximum() > 0);
+        QCOMPARE(scroll->value(), scroll->maximum());
     }
 
 private:

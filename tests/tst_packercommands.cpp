@@ -142,8 +142,11 @@ private slots:
         CompressOptions options;
         options.level = QStringLiteral("9 --force");
         const QString transcript = run(compressCommand(packer + ' ', options, fileName));
+        // A name that begins with "-" goes as a path, so that it cannot be read as an option.
+        const QString argument =
+            fileName.startsWith(QLatin1Char('-')) ? QStringLiteral("./") + fileName : fileName;
         const QString expected =
-            QStringLiteral("<-9 --force>\n<--crp-ms=10000>\n<") + fileName + QStringLiteral(">\n");
+            QStringLiteral("<-9 --force>\n<--crp-ms=10000>\n<") + argument + QStringLiteral(">\n");
         QVERIFY2(transcript.contains(expected), qPrintable(transcript));
     }
 
@@ -153,7 +156,7 @@ private slots:
         if (!QFileInfo(packer).isExecutable())
             QSKIP("the real packer is not installed beside the program");
         const QString version = run(packerCommand(packer + ' ', QStringLiteral("-V")));
-        QVERIFY2(version.contains(QStringLiteral("upx 3.94")), qPrintable(version));
+        QVERIFY2(version.contains(QStringLiteral("upx 3.96")), qPrintable(version));
         QVERIFY(version.contains(packer + QStringLiteral("  -V\r\n")));
         const QString licence = run(packerCommand(packer + ' ', QStringLiteral("-L")));
         QVERIFY2(licence.contains(QStringLiteral("UPX License Agreement")), qPrintable(licence));
@@ -211,6 +214,24 @@ private slots:
                                                    m_dir.filePath(QStringLiteral("fehlt.exe"))));
         QVERIFY2(transcript.contains(QStringLiteral("No such file or directory")),
                  qPrintable(transcript));
+    }
+
+    void realPackerTakesAFileNamedLikeAnOptionAsAFile()
+    {
+        const QString packer = QStringLiteral(KOMPAKTOR_PACKER);
+        if (!QFileInfo(packer).isExecutable())
+            QSKIP("the real packer is not installed beside the program");
+        const QString current = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(m_dir.path()));
+        QFile file(QStringLiteral("-V"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(50000, 'x')) > 0);
+        file.close();
+        const QString transcript = run(fileCommand(packer + ' ', QStringLiteral("-l"), "-V"));
+        QVERIFY(QDir::setCurrent(current));
+        QVERIFY2(transcript.contains(QStringLiteral("-l \"-V\"\r\n")), qPrintable(transcript));
+        QVERIFY2(transcript.contains(QStringLiteral("./-V: NotPackedException")),
+                 qPrintable(transcript));
+        QVERIFY(!transcript.contains(QStringLiteral("UCL data compression library")));
     }
 
 private:
