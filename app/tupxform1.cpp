@@ -282,28 +282,26 @@ void TUPXForm1::LeseIni()
 
 void TUPXForm1::SchreibeIni()
 {
-    const QString path = settingsPath();
-    const auto write = [&path](const char* key, const QString& value) {
-        if (!writeProfileString(path, OptionSection, QLatin1String(key), value))
-            throw ApplicationError{
-                QStringLiteral("nach %1 kann nicht geschrieben werden").arg(path)};
-    };
     const auto flag = [](const QAbstractButton* button) {
         return button->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
     };
-    write("Kompresslevel", ComboBox1->currentText());
-    write("Erzwingen", flag(CBforce));
-    write("Methode1", flag(KmRBtn1));
-    write("O_Entfernen", flag(OverlayBtn2));
-    write("O_Ablehnen", flag(OverlayBtn3));
-    write("Support8086", flag(CB8086));
-    write("ExeHeader", flag(CBnoReloc));
-    write("Speicher", QString::number(Trackbar1->value()));
-    write("Export", flag(CBExport));
-    write("Resource", flag(CBResource));
-    write("Recorde", flag(CBStrip));
-    write("NoIcons", flag(IkonsRB1));
-    write("AllIcons", flag(IkonsRB2));
+    // All thirteen keys in one replacement of the file: it never holds half old, half new values.
+    const QString path = settingsPath();
+    if (!writeProfileStrings(path, OptionSection,
+                             {{QStringLiteral("Kompresslevel"), ComboBox1->currentText()},
+                              {QStringLiteral("Erzwingen"), flag(CBforce)},
+                              {QStringLiteral("Methode1"), flag(KmRBtn1)},
+                              {QStringLiteral("O_Entfernen"), flag(OverlayBtn2)},
+                              {QStringLiteral("O_Ablehnen"), flag(OverlayBtn3)},
+                              {QStringLiteral("Support8086"), flag(CB8086)},
+                              {QStringLiteral("ExeHeader"), flag(CBnoReloc)},
+                              {QStringLiteral("Speicher"), QString::number(Trackbar1->value())},
+                              {QStringLiteral("Export"), flag(CBExport)},
+                              {QStringLiteral("Resource"), flag(CBResource)},
+                              {QStringLiteral("Recorde"), flag(CBStrip)},
+                              {QStringLiteral("NoIcons"), flag(IkonsRB1)},
+                              {QStringLiteral("AllIcons"), flag(IkonsRB2)}}))
+        throw ApplicationError{QStringLiteral("nach %1 kann nicht geschrieben werden").arg(path)};
 }
 
 void TUPXForm1::DefaultBtnClick()

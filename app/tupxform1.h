@@ -134,8 +134,8 @@ public:
     // Packer location: leaves Path unchanged when no packer is found.
     void FindeUPX(QString& Path);
 
-    // Options and settings file. SchreibeIni throws ApplicationError when a key cannot be
-    // written; the keys after it are not written then.
+    // Options and settings file. SchreibeIni writes all keys at once and throws
+    // ApplicationError when the file cannot be written; the file then stays as it was.
     void LeseIni();
     void SchreibeIni();
     void DefaultBtnClick();

@@ -1,12 +1,15 @@
 #include "packer/profilefile.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
+#include <cerrno>
 #include <cstring>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -249,6 +252,76 @@ QString resolvedPath(const QString& path)
     return info.absoluteFilePath();
 }
 
+// The temporary file of a replacement is named after the file with this and six more letters
+// or digits, so that a leftover of a killed replacement can be told from the user's own files.
+const QByteArray TemporarySuffix = ".kompaktor-";
+
+// Removes what earlier replacements of the file left behind when they were killed.
+void removeLeftovers(const QString& target)
+{
+    const QFileInfo info(target);
+    QDir folder = info.absoluteDir();
+    folder.setNameFilters({info.fileName() + QString::fromLatin1(TemporarySuffix) + "??????"});
+    for (const QFileInfo& leftover : folder.entryInfoList(QDir::Files | QDir::Hidden)) {
+        if (!leftover.isSymLink() && leftover.ownerId() == ::geteuid())
+            QFile::remove(leftover.filePath());
+    }
+}
+
+bool writeAll(int fd, const QByteArray& content)
+{
+    for (qsizetype done = 0; done < content.size();) {
+        const ssize_t written = ::write(fd, content.constData() + done, content.size() - done);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
+
+// Gives the new file the old one's permissions, and its owner, so that a run as root does not
+// take a user's settings away from the user (the owner only as far as allowed).
+void takeOverAttributes(int fd, const QString& old)
+{
+    struct stat status {};
+    if (::stat(QFile::encodeName(old).constData(), &status) == 0) {
+        ::fchmod(fd, status.st_mode & 07777);
+        if (status.st_uid != ::geteuid() || status.st_gid != ::getegid()) [[maybe_unused]]
+            const int kept = ::fchown(fd, status.st_uid, status.st_gid);
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+    }
+}
+
+// Replaces the file's content as a whole: a temporary file beside it takes the new content and
+// is then renamed over it, so that the file never holds half of it. Where the folder cannot take
+// a new file but the file itself may be written, it is written in place.
+bool replaceFile(const QString& target, const QByteArray& content, bool folderWritable)
+{
+    const QByteArray name = QFile::encodeName(target);
+    QByteArray temporary = name + TemporarySuffix + "XXXXXX";
+    const int fd = folderWritable ? ::mkostemp(temporary.data(), O_CLOEXEC) : -1;
+    if (fd < 0) {
+        const bool inPlace = errno == EACCES || errno == EPERM || errno == EROFS || !folderWritable;
+        if (!inPlace || !QFileInfo::exists(target))
+            return false;
+        QFile file(target);
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+               file.write(content) == content.size() && file.flush();
+    }
+    takeOverAttributes(fd, target);
+    const bool written = writeAll(fd, content) && ::fsync(fd) == 0;
+    const bool closed = ::close(fd) == 0;
+    if (written && closed && ::rename(temporary.constData(), name.constData()) == 0)
+        return true;
+    ::unlink(temporary.constData());
+    return false;
+}
+
 } // namespace
 
 QString readProfileString(const QString& path, const QString& section, const QString& key,
@@ -279,10 +352,19 @@ qint32 readProfileInteger(const QString& path, const QString& section, const QSt
 bool writeProfileString(const QString& path, const QString& section, const QString& key,
                         const QString& value)
 {
+    return writeProfileStrings(path, section, {{key, value}});
+}
+
+bool writeProfileStrings(const QString& path, const QString& section,
+                         const QList<std::pair<QString, QString>>& entries)
+{
     const QString sectionName = trimmedName(section);
-    const QString keyName = trimmedName(key);
-    if (!isUsableSection(sectionName) || !isUsableKey(keyName))
+    if (!isUsableSection(sectionName))
         return false;
+    for (const auto& entry : entries) {
+        if (!isUsableKey(trimmedName(entry.first)))
+            return false;
+    }
 
     const QFileInfo existing(path);
     const bool exists = existing.exists();
@@ -298,30 +380,25 @@ bool writeProfileString(const QString& path, const QString& section, const QStri
         if (file.error() != QFileDevice::NoError)
             return false;
     }
-    const QFileInfo folder(QFileInfo(resolvedPath(path)).absolutePath());
-    if (folder.isDir() && isWriteProtected(folder))
+    const QString target = resolvedPath(path);
+    const QFileInfo folder(QFileInfo(target).absolutePath());
+    const bool folderWritable = !(folder.isDir() && isWriteProtected(folder));
+    if (!exists && !folderWritable)
         return false;
 
-    QString oneLine = value;
-    oneLine.replace(QLatin1Char('\r'), QLatin1Char(' '))
-        .replace(QLatin1Char('\n'), QLatin1Char(' '));
-    const QByteArray keyLine = keyName.toUtf8() + '=' + oneLine.toUtf8();
-    const QByteArray after = withKeyLine(before, sectionName, keyName, keyLine);
+    QByteArray after = before;
+    for (const auto& [key, value] : entries) {
+        const QString keyName = trimmedName(key);
+        QString oneLine = value;
+        oneLine.replace(QLatin1Char('\r'), QLatin1Char(' '))
+            .replace(QLatin1Char('\n'), QLatin1Char(' '));
+        after = withKeyLine(after, sectionName, keyName, keyName.toUtf8() + '=' + oneLine.toUtf8());
+    }
     if (exists && after == before)
         return true;
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    // The new file belongs to whoever writes it; give it back to the old file's owner, so that
-    // a run as root does not take a user's settings away from the user. Best effort only.
-    if (exists && (existing.ownerId() != ::geteuid() || existing.groupId() != ::getegid())) {
-        [[maybe_unused]] const int kept =
-            ::fchown(file.handle(), existing.ownerId(), existing.groupId());
-    }
-    if (file.write(after) != after.size())
-        return false;
-    return file.commit();
+    removeLeftovers(target);
+    return replaceFile(target, after, folderWritable);
 }
 
 std::optional<qint32> profileTextToInteger(QString text)

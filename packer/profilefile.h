@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <optional>
+#include <utility>
 
 // Reader and writer of profile (INI) files such as the settings file: "[section]" lines, each
 // followed by "key=value" lines. Every call opens the file, does its work and closes it again.
@@ -32,13 +34,20 @@ qint32 readProfileInteger(const QString& path, const QString& section, const QSt
 // with CR LF. Line breaks in the value are written as blanks, so the value stays one line.
 //
 // The file is replaced as a whole (new file beside it, then renamed over it), so it never ends
-// up half written. Returns false, and leaves the file as it was, when it cannot be written: the
-// folder or the file cannot be written or is write-protected (no write permission bit set, which
-// also holds for root), the file cannot be read, the path is not a regular file, or the name is
-// not usable as a section or key (empty, a line break, "=" in a key, "]" in a section, a key
-// starting with "[" or ";").
+// up half written; only where its folder cannot take a new file is an existing file written in
+// place. Returns false, and leaves the file as it was, when it cannot be written: the file
+// cannot be written or is write-protected (no write permission bit set, which also holds for
+// root), it does not exist and its folder cannot be written, the file cannot be read, the path
+// is not a regular file, or the name is not usable as a section or key (empty, a line break,
+// "=" in a key, "]" in a section, a key starting with "[" or ";").
 bool writeProfileString(const QString& path, const QString& section, const QString& key,
                         const QString& value);
+
+// Stores several keys of one section as writeProfileString stores one, in their order, with one
+// replacement of the file: afterwards it holds all of them or, on failure, none. Temporary files
+// that an earlier replacement left behind when it was killed are removed.
+bool writeProfileStrings(const QString& path, const QString& section,
+                         const QList<std::pair<QString, QString>>& entries);
 
 // Converts the text of an integer value: a leading "0x" or "0X" (in a text longer than two
 // characters) counts as "$". Then, after leading spaces, either "$" and one or more hexadecimal
