@@ -6,6 +6,7 @@
 #include "platform/exceptiondisplay.h"
 #include "platform/instancemarker.h"
 #include "platform/sysmetrics.h"
+#include "platform/terminationsignals.h"
 
 #include <QApplication>
 #include <QFont>
@@ -62,18 +63,22 @@ int runKompaktor(char* programName)
         qunsetenv("QT_QPA_PLATFORM");
 
     InstanceMarker marker(QStringLiteral("Kompaktor"));
-    if (!marker.acquire()) {
-        marker.requestRestore(RestoreRequestTimeoutMs);
+    if (!marker.acquireOrRequestRestore(RestoreRequestTimeoutMs))
         return 0;
-    }
 
+    // Logout, kill and Ctrl+C end the program as closing its window does: every event loop
+    // ends, a running packer with it, and the window's destruction saves the options.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &application,
+                     [] { QCoreApplication::exit(0); });
     setUpApplication(application);
     auto form = std::make_unique<TUPXForm1>();
     QObject::connect(&marker, &InstanceMarker::restoreRequested, form.get(),
                      [&form] { bringToFront(*form); });
     marker.listen();
     form->show();
-    const int result = application.exec();
+    // A signal that came while the window was being made ends the program before it runs.
+    const int result = termination.received() ? 0 : application.exec();
 
     // The marker goes before the window, whose destruction saves the options.
     marker.release();

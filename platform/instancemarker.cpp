@@ -109,22 +109,31 @@ void InstanceMarker::serveNextConnection()
     }
 }
 
-bool InstanceMarker::requestRestore(int timeoutMs) const
+bool InstanceMarker::acquireOrRequestRestore(int timeoutMs)
 {
-    // The running instance may still be starting and not yet listen: keep trying a while.
     const QDeadlineTimer deadline(timeoutMs);
-    QLocalSocket socket;
     for (;;) {
-        socket.connectToServer(m_socketPath);
-        if (socket.waitForConnected(int(qMax<qint64>(deadline.remainingTime(), 0))))
-            break;
-        if (deadline.hasExpired())
+        if (acquire())
+            return true;
+        // The running instance may still be starting and not yet listen, or it may have died
+        // without answering: then the marker is free on the next round.
+        if (askToRestore(deadline) || deadline.hasExpired())
             return false;
         QThread::msleep(50);
     }
+}
+
+bool InstanceMarker::askToRestore(const QDeadlineTimer& deadline) const
+{
+    QLocalSocket socket;
+    socket.connectToServer(m_socketPath);
+    if (!socket.waitForConnected(int(qBound(qint64(1), deadline.remainingTime(), qint64(200)))))
+        return false;
     socket.write(restoreRequest);
     if (!socket.waitForBytesWritten(int(qMax<qint64>(deadline.remainingTime(), 1))))
         return false;
+    // Waiting ends with the answer, the deadline, or the connection's end when the running
+    // instance dies.
     while (!socket.canReadLine()) {
         if (deadline.hasExpired() || !socket.waitForReadyRead(int(deadline.remainingTime())))
             return false;

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+class QDeadlineTimer;
 class QLocalServer;
 
 // Marks the one running instance of the program for the current user. The marker is a lock
@@ -26,9 +27,12 @@ public:
     // Starts answering restore requests of later starts with restoreRequested().
     void listen();
 
-    // Asks the instance that holds the marker to restore its window and waits for the answer.
-    // False when no instance answered within the time.
-    bool requestRestore(int timeoutMs) const;
+    // Takes the marker, or else asks the instance that holds it to restore its window and waits
+    // for the answer. While no answer comes the marker is tried again, so that a start whose
+    // running instance died meanwhile becomes the first one itself. True when this process holds
+    // the marker now (or no marker could be made at all); false when the running instance
+    // answered or did not answer within the time.
+    bool acquireOrRequestRestore(int timeoutMs);
 
 signals:
     // A later start asks for the window; handled before the answer goes back.
@@ -36,6 +40,8 @@ signals:
 
 private:
     void serveNextConnection();
+    // One request to the running instance; true when it answered that it restored its window.
+    bool askToRestore(const QDeadlineTimer& deadline) const;
 
     QString m_lockPath;
     QString m_socketPath;

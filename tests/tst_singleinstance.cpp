@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <memory>
 #include <unistd.h>
 
@@ -130,6 +131,62 @@ private slots:
         }
     }
 
+    void aWaitingStartTakesOverFromALostInstance()
+    {
+        // The running instance hangs while five later starts wait for its answer, then dies:
+        // one of the five becomes the running instance, the others hand over to it.
+        QProcess* first = start();
+        QTRY_VERIFY_WITH_TIMEOUT(serving(), 15000);
+        QVERIFY(::kill(pid_t(first->processId()), SIGSTOP) == 0);
+        QList<QProcess*> later;
+        for (int i = 0; i < 5; ++i)
+            later << start();
+        QTest::qWait(1000);
+        QVERIFY(::kill(pid_t(first->processId()), SIGKILL) == 0);
+        QVERIFY(first->waitForFinished(5000));
+        const auto running = [&later] {
+            return std::count_if(later.cbegin(), later.cend(), [](const QProcess* process) {
+                return process->state() != QProcess::NotRunning;
+            });
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(running(), 1, 20000);
+        QVERIFY(serving());
+        for (const QProcess* process : std::as_const(later)) {
+            if (process->state() == QProcess::NotRunning)
+                QCOMPARE(process->exitCode(), 0);
+        }
+    }
+
+    void endingSignalsSaveTheOptions_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+        QTest::newRow("SIGINT") << int(SIGINT);
+    }
+
+    void endingSignalsSaveTheOptions()
+    {
+        QFETCH(int, signal);
+        // A copy of the program alone in a folder, so that its settings file is its own.
+        const QString folder = m_runtime->filePath(QStringLiteral("prog"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString program = folder + QStringLiteral("/kompaktor");
+        QVERIFY(QFile::copy(QStringLiteral(KOMPAKTOR_BINARY), program));
+        QProcess* process = start(program);
+        QTRY_VERIFY_WITH_TIMEOUT(serving(), 15000);
+        QVERIFY(::kill(pid_t(process->processId()), signal) == 0);
+        QVERIFY(process->waitForFinished(10000));
+        QCOMPARE(process->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process->exitCode(), 0);
+        QFile settings(folder + QStringLiteral("/Kompaktor.INI"));
+        QVERIFY(settings.open(QIODevice::ReadOnly));
+        const QByteArray content = settings.readAll();
+        QVERIFY2(content.startsWith("[Option]\r\nKompresslevel=7\r\n") &&
+                     content.endsWith("AllIcons=0\r\n"),
+                 content.constData());
+    }
+
     void foreignMarkerIsIgnored()
     {
         if (::geteuid() != 0)
@@ -146,12 +203,12 @@ private slots:
     }
 
 private:
-    QProcess* start()
+    QProcess* start(const QString& program = QStringLiteral(KOMPAKTOR_BINARY))
     {
         auto* process = new QProcess;
         process->setProcessEnvironment(m_environment);
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process->start(QStringLiteral(KOMPAKTOR_BINARY), {});
+        process->start(program, {});
         [&] { QVERIFY(process->waitForStarted(5000)); }();
         m_processes << process;
         return process;
