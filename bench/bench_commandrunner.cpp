@@ -19,7 +19,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 #include <vector>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -79,7 +82,7 @@ int main(int argc, char** argv)
     QString packer = QStringLiteral(KOMPAKTOR_PACKER);
     if (!QFileInfo(packer).isExecutable()) {
         packer = dir.filePath(QStringLiteral("upx-version"));
-        writeScript(packer, "echo upx 3.94\n");
+        writeScript(packer, "echo upx 3.96\n");
     }
     const PackerCommand version = packerCommand(packer + ' ', QStringLiteral("-V"));
     std::vector<double> direct;
@@ -98,19 +101,31 @@ int main(int argc, char** argv)
     QDir().mkpath(programDir);
     writeScript(programDir + QStringLiteral("upx"), "exit 0\n");
     TUPXForm1 form(programDir + QStringLiteral("kompaktor"));
-    for (const int megabytes : {1, 10, 50}) {
-        writeScript(programDir + QStringLiteral("upx"),
-                    QStringLiteral("yes 'UPX packt Dateien' | head -c %1\n")
-                        .arg(qint64(megabytes) << 20)
-                        .toUtf8());
+    form.show();
+    QApplication::processEvents();
+    const std::pair<const char*, QByteArray> outputs[] = {
+        {"1 MB of lines", "yes 'UPX packt Dateien' | head -c 1048576\n"},
+        {"10 MB of lines", "yes 'UPX packt Dateien' | head -c 10485760\n"},
+        {"50 MB of lines", "yes 'UPX packt Dateien' | head -c 52428800\n"},
+        {"one 20 MB line", "head -c 20000000 /dev/zero | tr '\\0' x\n"},
+        {"five 1 MB lines", "for i in 1 2 3 4 5; do head -c 1000000 /dev/zero | tr '\\0' x; "
+                            "echo; done\n"},
+        {"one 20 MB line with blanks", "yes 'UPX packt Dateien ' | head -c 20000000 | tr -d "
+                                       "'\\n'\n"},
+    };
+    for (const auto& [label, script] : outputs) {
+        writeScript(programDir + QStringLiteral("upx"), script);
         QElapsedTimer clock;
         clock.start();
         form.VersBtnClick();
         const double seconds = clock.nsecsElapsed() / 1e9;
-        std::printf(
-            "output %2d MB: transcript complete after %.3f s (%.1f MB/s), %lld characters\n",
-            megabytes, seconds, megabytes / seconds,
-            static_cast<long long>(form.Memo1->document()->characterCount()));
+        rusage usage{};
+        ::getrusage(RUSAGE_SELF, &usage);
+        std::printf("output %-27s transcript complete after %.3f s, %lld characters shown, "
+                    "peak memory %ld MB\n",
+                    label, seconds,
+                    static_cast<long long>(form.Memo1->document()->characterCount()),
+                    usage.ru_maxrss / 1024);
         std::fflush(stdout);
     }
     return 0;
