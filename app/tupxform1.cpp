@@ -9,6 +9,7 @@
 #include "packer/packercommands.h"
 #include "packer/packerlocation.h"
 #include "packer/profilefile.h"
+#include "packer/trialreport.h"
 #include "platform/files.h"
 #include "widgets/linklabel.h"
 #include "widgets/magneticform.h"
@@ -32,6 +33,8 @@
 #include <QTextCursor>
 #include <QTime>
 #include <QTimer>
+
+#include <utility>
 
 namespace {
 
@@ -393,6 +396,21 @@ void TUPXForm1::runCommand(const PackerCommand& command)
     QApplication::setOverrideCursor(Qt::WaitCursor);
     CommandRunner::run(command, transcript);
     QApplication::restoreOverrideCursor();
+    for (const QString& text : std::exchange(m_waitingForMemo1, {}))
+        appendToMemo1(text);
+}
+
+void TUPXForm1::appendToMemo1(const QString& text)
+{
+    // A running command's transcript stays whole: the text follows it.
+    if (CommandRunner::isRunning()) {
+        m_waitingForMemo1 << text;
+        return;
+    }
+    const QString shown = Memo1->toPlainText();
+    MemoTranscript(Memo1).append(shown.isEmpty() || shown.endsWith(QLatin1Char('\n'))
+                                     ? text
+                                     : QStringLiteral("\r\n") + text);
 }
 
 void TUPXForm1::FilenameBtn1Click()
@@ -426,7 +444,12 @@ void TUPXForm1::FilenameBtn2Click()
 
 void TUPXForm1::TryBtnClick()
 {
-    const int result = ShellExecute(Filename2->text(), m_opener);
+    // A started program is watched for a while: if it ends meanwhile, the box tells how.
+    const QString program = Filename2->text();
+    const ProgramWatchRequest watch{
+        this, TrialWatchMilliseconds,
+        [this, program](const ProgramEnd& end) { appendToMemo1(trialReport(program, end)); }};
+    const int result = ShellExecute(program, m_opener, &watch);
     if (result > 32)
         return;
     QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(),

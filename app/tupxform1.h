@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QString>
+#include <QStringList>
 
 class HintTracker;
 class LinkLabel;
@@ -157,6 +158,8 @@ public:
     void TryBtnClick();
     void MyUrlLblClick();
     void UPXLblClick();
+    // How long a program started by the trial launch is watched for its end.
+    int TrialWatchMilliseconds = 10000;
     // How documents and addresses are opened for the trial launch and the links.
     void setDocumentOpener(DocumentOpener opener) { m_opener = std::move(opener); }
 
@@ -187,8 +190,11 @@ private:
     // Runs a packer command with its transcript in Memo1 and the busy cursor meanwhile.
     void runCommand(const PackerCommand& command);
     void WMSysCommand(TMessage& message);
+    // Appends the text to the output box, after the transcript of a command that runs now.
+    void appendToMemo1(const QString& text);
 
     QString m_executablePath;
     QString m_timeFormat;
     DocumentOpener m_opener = desktopOpener();
+    QStringList m_waitingForMemo1;
 };

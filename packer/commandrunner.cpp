@@ -112,11 +112,8 @@ private:
 void decodeChunks(OutputDecoder& decoder, QByteArrayView bytes, QString& text)
 {
     for (qsizetype start = 0; start < bytes.size(); start += CommandRunner::ChunkSize) {
-        QByteArrayView chunk =
-            bytes.sliced(start, qMin(CommandRunner::ChunkSize, bytes.size() - start));
-        for (qsizetype zero; (zero = chunk.indexOf('\0')) >= 0; chunk = chunk.sliced(zero + 1))
-            text += decoder.decode(chunk.first(zero));
-        text += decoder.decode(chunk);
+        text += decoder.decodeSkippingZeros(
+            bytes.sliced(start, qMin(CommandRunner::ChunkSize, bytes.size() - start)));
     }
 }
 

@@ -74,6 +74,14 @@ QString OutputDecoder::decode(QByteArrayView bytes)
     return text;
 }
 
+QString OutputDecoder::decodeSkippingZeros(QByteArrayView bytes)
+{
+    QString text;
+    for (qsizetype zero; (zero = bytes.indexOf('\0')) >= 0; bytes = bytes.sliced(zero + 1))
+        text += decode(bytes.first(zero));
+    return text + decode(bytes);
+}
+
 QString OutputDecoder::flush()
 {
     QString text;

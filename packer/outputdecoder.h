@@ -12,6 +12,8 @@ class OutputDecoder {
 public:
     // Decodes the bytes; an incomplete sequence at their end waits for the next call.
     QString decode(QByteArrayView bytes);
+    // The same, with zero bytes dropped: they mean nothing in a report.
+    QString decodeSkippingZeros(QByteArrayView bytes);
     // Decodes whatever still waits, as it stands.
     QString flush();
     // Drops what still waits; returns the number of bytes dropped.

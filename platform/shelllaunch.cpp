@@ -3,15 +3,21 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QSocketNotifier>
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <iterator>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -156,11 +162,297 @@ void reportError(int pipe, int error)
     ::_exit(127);
 }
 
-// Starts the program detached: an intermediate child forks the program and exits at once, so
-// the program is handed to init and never becomes a zombie of ours. The outcome of execve()
+// What the relay tells the watch at the end, in one write.
+struct RelayRecord {
+    enum Kind : qint32 { Exited = 1, Signalled = 2, StillRunning = 3 };
+    qint32 kind = Exited;
+    qint32 value = 0;
+    qint64 milliseconds = 0;
+    qint64 omittedBytes = 0;
+};
+
+// The pipes between the program, its relay and the watch; each is {read end, write end}.
+struct RelayPipes {
+    int output[2] = {-1, -1};
+    int error[2] = {-1, -1};
+    int report[2] = {-1, -1};
+    int status[2] = {-1, -1};
+};
+
+qint64 monotonicMilliseconds()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+void writeAll(int fd, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return;
+        data += written;
+        size -= std::size_t(written);
+    }
+}
+
+// The relay of a watched program: runs in a child of ours after fork(), so it makes only calls
+// that are safe there. It passes the program's output on to its own standard output and error
+// (ours), forwards the start of it to the watch, reports the program's end or, after the watch
+// time, that it still runs, and goes on passing the output on until the program and whatever
+// it started have closed it.
+class Relay {
+public:
+    Relay(pid_t program, const RelayPipes& pipes, qint64 deadline)
+        : m_program(program), m_sources{pipes.output[0], pipes.error[0]}, m_report(pipes.report[1]),
+          m_status(pipes.status[1]), m_deadline(deadline), m_started(monotonicMilliseconds())
+    {
+        m_programEnd = int(::syscall(SYS_pidfd_open, program, 0));
+    }
+
+    [[noreturn]] void run()
+    {
+        for (;;) {
+            reap();
+            if (m_watching && m_reaped) {
+                // All the program wrote before its end is in the pipes now.
+                for (int i = 0; i < 2; ++i) {
+                    while (pump(i)) {
+                    }
+                }
+                endWatch(m_record);
+            } else if (m_watching && monotonicMilliseconds() >= m_deadline) {
+                RelayRecord record;
+                record.kind = RelayRecord::StillRunning;
+                endWatch(record);
+            }
+            if (m_reaped && m_sources[0] < 0 && m_sources[1] < 0)
+                ::_exit(0);
+            waitForEvents();
+        }
+    }
+
+private:
+    void reap()
+    {
+        if (m_reaped)
+            return;
+        int status = 0;
+        const pid_t done = ::waitpid(m_program, &status, WNOHANG);
+        if (done == 0 || (done < 0 && errno == EINTR))
+            return;
+        m_reaped = true;
+        m_record.milliseconds = monotonicMilliseconds() - m_started;
+        if (WIFSIGNALED(status)) {
+            m_record.kind = RelayRecord::Signalled;
+            m_record.value = WTERMSIG(status);
+        } else {
+            m_record.value = WIFEXITED(status) ? WEXITSTATUS(status) : 0;
+        }
+        if (m_programEnd >= 0)
+            ::close(m_programEnd);
+        m_programEnd = -1;
+    }
+
+    void endWatch(RelayRecord record)
+    {
+        record.omittedBytes = m_omitted;
+        writeAll(m_status, reinterpret_cast<const char*>(&record), sizeof record);
+        ::close(m_status);
+        ::close(m_report);
+        m_watching = false;
+    }
+
+    void waitForEvents()
+    {
+        pollfd fds[3];
+        nfds_t count = 0;
+        for (const int source : m_sources) {
+            if (source >= 0)
+                fds[count++] = {source, POLLIN, 0};
+        }
+        if (m_programEnd >= 0)
+            fds[count++] = {m_programEnd, POLLIN, 0};
+        int timeout = -1;
+        if (m_watching)
+            timeout = int(std::max<qint64>(0, m_deadline - monotonicMilliseconds()));
+        // Without a descriptor for the program's end, look for it now and then.
+        if (!m_reaped && m_programEnd < 0 && (timeout < 0 || timeout > 100))
+            timeout = 100;
+        if (::poll(fds, count, timeout) <= 0)
+            return;
+        for (nfds_t k = 0; k < count; ++k) {
+            if (!(fds[k].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            for (int i = 0; i < 2; ++i) {
+                if (fds[k].fd == m_sources[i])
+                    pump(i);
+            }
+        }
+    }
+
+    // Passes on what one source holds now; false when it held nothing more.
+    bool pump(int index)
+    {
+        if (m_sources[index] < 0)
+            return false;
+        char buffer[4096];
+        const ssize_t got = ::read(m_sources[index], buffer, sizeof buffer);
+        if (got < 0 && (errno == EAGAIN || errno == EINTR))
+            return false;
+        if (got <= 0) {
+            ::close(m_sources[index]);
+            m_sources[index] = -1;
+            return false;
+        }
+        writeAll(index == 0 ? STDOUT_FILENO : STDERR_FILENO, buffer, std::size_t(got));
+        if (m_watching) {
+            const qsizetype room = WatchedOutputBytes - m_forwarded;
+            const ssize_t sent =
+                room > 0 ? ::write(m_report, buffer, std::min<qsizetype>(got, room)) : 0;
+            m_forwarded += std::max<ssize_t>(sent, 0);
+            m_omitted += got - std::max<ssize_t>(sent, 0);
+        }
+        return true;
+    }
+
+    pid_t m_program;
+    int m_sources[2];
+    int m_report;
+    int m_status;
+    int m_programEnd = -1;
+    qint64 m_deadline;
+    qint64 m_started;
+    bool m_watching = true;
+    bool m_reaped = false;
+    RelayRecord m_record;
+    qsizetype m_forwarded = 0;
+    qint64 m_omitted = 0;
+};
+
+// Puts the descriptor at the given number for the program, open across exec.
+void placeDescriptor(int fd, int target)
+{
+    if (fd == target)
+        ::fcntl(fd, F_SETFD, 0);
+    else
+        ::dup2(fd, target);
+}
+
+// Becomes the relay of the program: in a session of its own, so that the end of our terminal
+// or our process group does not take it along, with default signal handling, and with none of
+// our descriptors but its pipes, so that it holds none of our locks or sockets.
+[[noreturn]] void runRelay(const char* path, char* const argv[], int errorPipe,
+                           const RelayPipes& pipes, int watchMs, int maxFd)
+{
+    ::setsid();
+    struct sigaction action {};
+    sigemptyset(&action.sa_mask);
+    for (int sig = 1; sig < NSIG; ++sig) {
+        action.sa_handler = sig == SIGPIPE ? SIG_IGN : SIG_DFL;
+        ::sigaction(sig, &action, nullptr);
+    }
+    const int kept[] = {errorPipe,      pipes.output[0], pipes.output[1], pipes.error[0],
+                        pipes.error[1], pipes.report[1], pipes.status[1]};
+    for (int fd = 3; fd < maxFd; ++fd) {
+        if (std::find(std::begin(kept), std::end(kept), fd) == std::end(kept))
+            ::close(fd);
+    }
+    const qint64 deadline = monotonicMilliseconds() + watchMs;
+    const pid_t program = ::fork();
+    if (program == 0) {
+        placeDescriptor(pipes.output[1], STDOUT_FILENO);
+        placeDescriptor(pipes.error[1], STDERR_FILENO);
+        execProgram(path, argv, errorPipe, maxFd);
+    }
+    if (program < 0) {
+        reportError(errorPipe, errno);
+        ::_exit(1);
+    }
+    ::close(errorPipe);
+    ::close(pipes.output[1]);
+    ::close(pipes.error[1]);
+    for (const int fd : {pipes.output[0], pipes.error[0], pipes.report[1]})
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    Relay(program, pipes, deadline).run();
+}
+
+// The watch's side: collects what the relay forwards and hands the program's end to the
+// request's handler. It goes when the report is done, or with the request's context.
+class ProgramWatch : public QObject {
+public:
+    ProgramWatch(const ProgramWatchRequest& request, int report, int status)
+        : QObject(request.context), m_onEnd(request.onEnd), m_report(report), m_status(status)
+    {
+        for (const int fd : {report, status})
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        m_reportNotifier = new QSocketNotifier(report, QSocketNotifier::Read, this);
+        connect(m_reportNotifier, &QSocketNotifier::activated, this, &ProgramWatch::readReport);
+        auto* statusNotifier = new QSocketNotifier(status, QSocketNotifier::Read, this);
+        connect(statusNotifier, &QSocketNotifier::activated, this, &ProgramWatch::readStatus);
+    }
+
+    ~ProgramWatch() override
+    {
+        ::close(m_report);
+        ::close(m_status);
+    }
+
+private:
+    void readReport()
+    {
+        char buffer[4096];
+        ssize_t got;
+        while ((got = ::read(m_report, buffer, sizeof buffer)) > 0)
+            m_end.output.append(buffer,
+                                qMin<qsizetype>(got, WatchedOutputBytes - m_end.output.size()));
+        if (got == 0)
+            m_reportNotifier->setEnabled(false);
+    }
+
+    void readStatus()
+    {
+        char buffer[sizeof(RelayRecord)];
+        const ssize_t got = ::read(m_status, buffer, sizeof buffer - m_record.size());
+        if (got < 0 && (errno == EAGAIN || errno == EINTR))
+            return;
+        m_record.append(buffer, qMax<ssize_t>(got, 0));
+        if (got > 0 && m_record.size() < qsizetype(sizeof(RelayRecord)))
+            return;
+        if (m_record.size() == qsizetype(sizeof(RelayRecord))) {
+            RelayRecord record;
+            std::memcpy(&record, m_record.constData(), sizeof record);
+            if (record.kind != RelayRecord::StillRunning && m_onEnd) {
+                readReport();
+                m_end.signalled = record.kind == RelayRecord::Signalled;
+                m_end.value = record.value;
+                m_end.milliseconds = record.milliseconds;
+                m_end.omittedBytes = record.omittedBytes;
+                m_onEnd(m_end);
+            }
+        }
+        // The report is complete, or the relay went away without one.
+        deleteLater();
+        disconnect(this);
+    }
+
+    std::function<void(const ProgramEnd&)> m_onEnd;
+    int m_report;
+    int m_status;
+    QSocketNotifier* m_reportNotifier;
+    QByteArray m_record;
+    ProgramEnd m_end;
+};
+
+// Starts the program detached: an intermediate child forks the program (or, for a watched one,
+// its relay, which forks the program) and exits at once, so that they are handed to init and
+// never become zombies of ours. The outcome of execve()
 // comes back over a close-on-exec pipe: end of file means the program runs, an errno value
 // means it could not start. The call waits for that outcome only, not for the program.
-int startDetached(const QByteArray& path)
+int startDetached(const QByteArray& path, const ProgramWatchRequest* watch)
 {
     QByteArray program = path;
     char* argv[] = {program.data(), nullptr};
@@ -171,21 +463,43 @@ int startDetached(const QByteArray& path)
         maxFd = int(std::min<rlim_t>(limit.rlim_cur, 65536));
 
     int errorPipe[2];
+    RelayPipes relay;
+    const auto closeAll = [&] {
+        for (int* ends : {errorPipe, relay.output, relay.error, relay.report, relay.status}) {
+            for (int i = 0; i < 2; ++i) {
+                if (ends[i] >= 0)
+                    ::close(ends[i]);
+                ends[i] = -1;
+            }
+        }
+    };
     if (::pipe2(errorPipe, O_CLOEXEC) != 0)
         return startError(errno);
+    if (watch) {
+        for (int* ends : {relay.output, relay.error, relay.report, relay.status}) {
+            if (::pipe2(ends, O_CLOEXEC) != 0) {
+                const int error = errno;
+                closeAll();
+                return startError(error);
+            }
+        }
+    }
 
     const pid_t intermediate = ::fork();
     if (intermediate < 0) {
         const int error = errno;
-        ::close(errorPipe[0]);
-        ::close(errorPipe[1]);
+        closeAll();
         return startError(error);
     }
     if (intermediate == 0) {
         ::close(errorPipe[0]);
         const pid_t pid = ::fork();
-        if (pid == 0)
+        if (pid == 0) {
+            if (watch)
+                runRelay(program.constData(), argv, errorPipe[1], relay, watch->milliseconds,
+                         maxFd);
             execProgram(program.constData(), argv, errorPipe[1], maxFd);
+        }
         if (pid < 0) {
             reportError(errorPipe[1], errno);
             ::_exit(1);
@@ -194,6 +508,7 @@ int startDetached(const QByteArray& path)
     }
 
     ::close(errorPipe[1]);
+    errorPipe[1] = -1;
     int error = 0;
     char* data = reinterpret_cast<char*>(&error);
     std::size_t received = 0;
@@ -205,17 +520,22 @@ int startDetached(const QByteArray& path)
             break;
         received += std::size_t(n);
     }
-    ::close(errorPipe[0]);
 
     int status = 0;
     while (::waitpid(intermediate, &status, 0) < 0 && errno == EINTR) {
     }
 
+    int result = Started;
     if (received == sizeof error)
-        return startError(error);
-    if (received != 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return SeOutOfResources; // the intermediate died before it could tell
-    return Started;
+        result = startError(error);
+    else if (received != 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        result = SeOutOfResources; // the intermediate died before it could tell
+    if (result == Started && watch) {
+        new ProgramWatch(*watch, relay.report[0], relay.status[0]);
+        relay.report[0] = relay.status[0] = -1;
+    }
+    closeAll();
+    return result;
 }
 
 } // namespace
@@ -225,7 +545,8 @@ DocumentOpener desktopOpener()
     return [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 }
 
-int ShellExecute(const QString& document, const DocumentOpener& opener)
+int ShellExecute(const QString& document, const DocumentOpener& opener,
+                 const ProgramWatchRequest* watch)
 {
     if (document.isEmpty())
         return SeFileNotFound;
@@ -243,7 +564,7 @@ int ShellExecute(const QString& document, const DocumentOpener& opener)
     if (S_ISREG(info.st_mode) && ::access(path.constData(), X_OK) == 0) {
         // A relative name gets "./": a script's interpreter is handed the name as its argument
         // and would take a name that begins with "-" for an option.
-        return startDetached(path.startsWith('/') ? path : QByteArrayLiteral("./") + path);
+        return startDetached(path.startsWith('/') ? path : QByteArrayLiteral("./") + path, watch);
     }
 
     const QString current = QDir::currentPath();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QObject>
 #include <QString>
 #include <QUrl>
 
@@ -26,6 +28,33 @@ enum ShellExecuteError : int {
     SeNoAssociation = 31,
 };
 
+// How a watched program ended.
+struct ProgramEnd {
+    // True when a signal ended it, false when it exited.
+    bool signalled = false;
+    // The exit code, or the number of the signal.
+    int value = 0;
+    // From the start to the end.
+    qint64 milliseconds = 0;
+    // The start of what it wrote on standard output and standard error, in the order it came.
+    QByteArray output;
+    // How many bytes more it wrote than output holds.
+    qint64 omittedBytes = 0;
+};
+
+// Asks the launcher to watch a started executable for a while: when the program ends within
+// that time, onEnd gets how it ended (on the event loop, never while the launch call runs).
+// A program still running after that time keeps running on its own and nothing is reported;
+// nor is anything once the context object is gone.
+struct ProgramWatchRequest {
+    QObject* context = nullptr;
+    int milliseconds = 10000;
+    std::function<void(const ProgramEnd&)> onEnd;
+};
+
+// How much of a watched program's output is reported.
+constexpr qsizetype WatchedOutputBytes = 64 * 1024;
+
 // Launches a document with its default action, without parameters, in the current directory:
 // - a text beginning with a URL scheme of two or more characters ("mailto:", "https:", ...;
 //   compared without regard to case) goes to the opener as a URL;
@@ -36,4 +65,11 @@ enum ShellExecuteError : int {
 // Returns a number above 32 on success, else the failure number: 2 file not found, 3 folder
 // not found, 5 access denied, 8 out of memory, 11 bad executable format, 31 no program for
 // the document (the opener failed), 0 any other failure.
-int ShellExecute(const QString& document, const DocumentOpener& opener = desktopOpener());
+//
+// An executable started with a watch request writes to pipes that a small relay process reads:
+// it passes the output on to this program's standard output and standard error, as the
+// program would have written there itself, hands the start of it and the program's end to the
+// watch, and goes on passing the output on after the watch ends, for as long as the program
+// writes; so the program never finds its output closed.
+int ShellExecute(const QString& document, const DocumentOpener& opener = desktopOpener(),
+                 const ProgramWatchRequest* watch = nullptr);

@@ -9,10 +9,13 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListView>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <memory>
 
 namespace {
@@ -321,6 +324,71 @@ private slots:
         });
         m_form->TryBtnClick();
         QCOMPARE(unknown.count(), 1);
+    }
+
+    void watchedTrialRuns()
+    {
+        // A trial run that ends within the watch time adds how it ended to the output box; the
+        // window goes on meanwhile.
+        m_form->TrialWatchMilliseconds = 1500;
+        int ticks = 0;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+        timer.start(50);
+        const QString three =
+            writeScript(m_dir->filePath(QStringLiteral("drei")),
+                        "/bin/sleep 0.3\necho Hallo Welt\necho Fehler >&2\nexit 3\n");
+        m_form->Filename2->setText(three);
+        m_form->TryBtnClick();
+        QVERIFY(m_form->Memo1->toPlainText().isEmpty());
+        QTRY_VERIFY(m_form->Memo1->toPlainText().contains(QStringLiteral("Exitcode")));
+        QVERIFY(ticks > 0);
+        QVERIFY2(QRegularExpression(QStringLiteral("^Testlauf von %1\nHallo Welt\nFehler\nDas "
+                                                   "Programm endete nach \\d+ Millisekunden mit "
+                                                   "dem Exitcode 3\\.\n$")
+                                        .arg(QRegularExpression::escape(three)))
+                     .match(m_form->Memo1->toPlainText())
+                     .hasMatch(),
+                 qPrintable(m_form->Memo1->toPlainText()));
+
+        m_form->Filename2->setText(
+            writeScript(m_dir->filePath(QStringLiteral("absturz")), "kill -SEGV $$\n"));
+        m_form->TryBtnClick();
+        QTRY_VERIFY(m_form->Memo1->toPlainText().contains(QStringLiteral(
+            " Millisekunden durch das Signal 11 (Speicherzugriffsfehler) beendet.\n")));
+
+        // Still running after the watch time: nothing is added, and it keeps running.
+        const QString before = m_form->Memo1->toPlainText();
+        const QString endless = writeScript(m_dir->filePath(QStringLiteral("endlos")),
+                                            "echo $$ > \"$0.pid\"\nexec /bin/sleep 30\n");
+        m_form->Filename2->setText(endless);
+        m_form->TryBtnClick();
+        QTRY_VERIFY(QFileInfo(endless + ".pid").size() > 0);
+        QFile pidFile(endless + ".pid");
+        QVERIFY(pidFile.open(QIODevice::ReadOnly));
+        const pid_t pid = pid_t(pidFile.readAll().trimmed().toInt());
+        // Its relay holds nothing of ours but the pipes (no lock, socket or file).
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        QVERIFY(stat.open(QIODevice::ReadOnly));
+        const QString relay = QString::fromLatin1(stat.readAll())
+                                  .section(QLatin1Char(')'), 1)
+                                  .section(QLatin1Char(' '), 2, 2);
+        const QDir descriptors(QStringLiteral("/proc/%1/fd").arg(relay));
+        QVERIFY(descriptors.exists());
+        for (const QFileInfo& fd :
+             descriptors.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
+            const QString target = fd.symLinkTarget().isEmpty()
+                                       ? QFile::symLinkTarget(fd.filePath())
+                                       : fd.symLinkTarget();
+            QVERIFY2(fd.fileName().toInt() <= 2 || target.contains(QStringLiteral("pipe:")) ||
+                         target.contains(QStringLiteral("pidfd")),
+                     qPrintable(target));
+        }
+        QTest::qWait(2500);
+        QCOMPARE(::kill(pid, 0), 0);
+        ::kill(pid, SIGKILL);
+        QTest::qWait(300);
+        QCOMPARE(m_form->Memo1->toPlainText(), before);
     }
 
     void links()

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -202,6 +203,40 @@ private slots:
         QVERIFY2(tested.contains(QStringLiteral("[OK]")), qPrintable(tested));
         QVERIFY(run(fileCommand(path, QStringLiteral("-d"), file)).contains("Unpacked 1 file."));
         QCOMPARE(QFileInfo(file).size(), plainSize);
+    }
+
+    void realPackerOnALinuxProgram()
+    {
+        const QString packer = QStringLiteral(KOMPAKTOR_PACKER);
+        if (!QFileInfo(packer).isExecutable())
+            QSKIP("the real packer is not installed beside the program");
+        // A copy of a system program, packed with the options page's defaults, still works;
+        // the integrity test passes; unpacked, it works again.
+        const QString program = m_dir.filePath(QStringLiteral("ls kopie"));
+        QFile::remove(program);
+        QVERIFY(QFile::copy(QStringLiteral("/bin/ls"), program));
+        const auto output = [](const QString& path) {
+            QProcess process;
+            process.start(path, {QStringLiteral("--version")});
+            return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit &&
+                           process.exitCode() == 0
+                       ? process.readAllStandardOutput()
+                       : QByteArray("failed");
+        };
+        const QByteArray expected = output(program);
+        QVERIFY(expected.startsWith("ls (GNU coreutils)"));
+        const qint64 plainSize = QFileInfo(program).size();
+        const QString path = packer + ' ';
+
+        const QString compressed = run(compressCommand(path, CompressOptions{}, program));
+        QVERIFY2(compressed.contains(QStringLiteral("linux/amd64")), qPrintable(compressed));
+        QVERIFY(QFileInfo(program).size() < plainSize);
+        QCOMPARE(output(program), expected);
+        const QString tested = run(fileCommand(path, QStringLiteral("-t"), program));
+        QVERIFY2(tested.contains(QStringLiteral("[OK]")), qPrintable(tested));
+        QVERIFY(run(fileCommand(path, QStringLiteral("-d"), program)).contains("Unpacked 1 file."));
+        QCOMPARE(QFileInfo(program).size(), plainSize);
+        QCOMPARE(output(program), expected);
     }
 
     void realPackerReportsItsErrors()
