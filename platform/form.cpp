@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 
@@ -321,6 +322,16 @@ void Form::keyPressEvent(QKeyEvent* event)
     if (event->key() == Qt::Key_F4 && event->modifiers() == Qt::AltModifier) {
         SendMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
         return;
+    }
+    // Return presses the focused push button, as Space does: the forms' buttons are no default
+    // buttons, so the button itself leaves Return to its window.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget());
+            button && button->isEnabled()) {
+            button->click();
+            return;
+        }
     }
     // A main window has no dialog keys: Escape does not close it.
     if (m_dialogKeys)
