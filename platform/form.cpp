@@ -303,7 +303,29 @@ void Form::resizeEvent(QResizeEvent* event)
         m_surface.fill(GetSysColor(COLOR_BTNFACE));
     }
     m_frameDirty = true;
+    rememberNormalPlace();
     QDialog::resizeEvent(event);
+}
+
+void Form::moveEvent(QMoveEvent* event)
+{
+    rememberNormalPlace();
+    QDialog::moveEvent(event);
+}
+
+void Form::rememberNormalPlace()
+{
+    if (!(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) &&
+        size() == designedSize())
+        m_normalPlace = geometry().topLeft();
+}
+
+void Form::showEvent(QShowEvent* event)
+{
+    // Without a window manager nobody else makes a newly shown window the active one.
+    if (!event->spontaneous())
+        activateWindow();
+    QDialog::showEvent(event);
 }
 
 void Form::changeEvent(QEvent* event)
@@ -351,8 +373,13 @@ void Form::applySizeConstraints()
         setMinimumSize(MinimumTrackSize);
         setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     } else {
-        // A fixed border: the normal window keeps its designed size.
-        setFixedSize(m_clientSize.grownBy(frameMargins()));
+        // A fixed border: the normal window keeps its designed size. Back from maximised, it
+        // also goes back to its former place: the fixed size alone would leave it in the corner
+        // where the maximised window stood, before the window system has restored it.
+        const QSize designed = designedSize();
+        if (size() != designed && m_normalPlace)
+            setGeometry(QRect(*m_normalPlace, designed));
+        setFixedSize(designed);
     }
 }
 
