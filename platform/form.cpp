@@ -280,6 +280,11 @@ bool Form::event(QEvent* event)
     }
     if (event->type() == QEvent::WindowTitleChange || event->type() == QEvent::WindowIconChange)
         invalidateFrame();
+    // A modal window over this one has closed. Without a window manager no window would be
+    // active now, so this one asks to be.
+    if (event->type() == QEvent::WindowUnblocked && isVisible() && !isMinimized() &&
+        !QApplication::activeWindow())
+        activateWindow();
     return QDialog::event(event);
 }
 

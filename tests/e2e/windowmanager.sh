@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The real program's manners towards the window system, on a virtual X display. Without a window
-# manager: the main window is the active one once shown, its icon name is "Kompaktor", and the
-# trial launch's message box stands in the middle of the screen. Under openbox: maximising and
-# restoring brings the window back to where it stood.
+# manager: the main window is the active one once shown and again after a message box, its icon
+# name is "Kompaktor", and the trial launch's message box stands in the middle of the screen.
+# Under openbox: maximising and restoring brings the window back to where it stood.
 #   windowmanager.sh PROGRAM PACKER
 set -euo pipefail
 title='Kompaktor    Das Schaltpult für den Packer eXecutapler Dateien'
@@ -61,6 +61,7 @@ read -r x y w h <<<"$(geometry "$box")"
 xdotool key Return
 box_closed() { ! xdotool search --onlyvisible --name '^Kompaktor$' >/dev/null; }
 eventually box_closed || fail "the message box did not close"
+eventually focused || fail "the main window did not become the active one again after the box"
 
 openbox >/dev/null 2>&1 &
 wm=$!
