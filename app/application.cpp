@@ -10,7 +10,10 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QStyleFactory>
+#include <QTranslator>
 
 #include <memory>
 
@@ -31,6 +34,11 @@ bool selectDisplayPlatform()
 void setUpApplication(QApplication& application)
 {
     QApplication::setApplicationName(QStringLiteral("Kompaktor"));
+    // Qt's own dialogs, menus and buttons speak German as the program does, whatever the locale.
+    auto* qtTexts = new QTranslator(&application);
+    if (qtTexts->load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),
+                      QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(qtTexts);
     // The layout is measured in these Windows fonts; Liberation Sans has the same metrics.
     QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
     QFont::insertSubstitution(QStringLiteral("Microsoft Sans Serif"),

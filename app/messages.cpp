@@ -1,7 +1,53 @@
 #include "app/messages.h"
 
 #include <QCoreApplication>
-#include <QMessageBox>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWindow>
+
+namespace {
+
+// Qt places a box before it has its final size, and without a parent it guesses the size of
+// the window manager's frame from the program's windows, which draw their own. This box stands
+// in the middle of the screen instead, and once more when the frame around it is known.
+class MessageBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        // The box takes its final size here.
+        QMessageBox::showEvent(event);
+        if (parentWidget() || !windowHandle())
+            return;
+        centreOnScreen();
+        windowHandle()->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == windowHandle() && event->type() == QEvent::Expose) {
+            watched->removeEventFilter(this);
+            centreOnScreen();
+        }
+        return QMessageBox::eventFilter(watched, event);
+    }
+
+private:
+    void centreOnScreen()
+    {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        if (!screen)
+            return;
+        const QSize outer = size().grownBy(windowHandle()->frameMargins());
+        const QRect area = screen->geometry();
+        move(area.x() + (area.width() - outer.width()) / 2,
+             area.y() + (area.height() - outer.height()) / 2);
+    }
+};
+
+} // namespace
 
 QString displayLines(const QString& text)
 {
@@ -23,16 +69,20 @@ QString displayLines(const QString& text)
     return lines;
 }
 
+void showMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                    const QString& text)
+{
+    MessageBox box(icon, title, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
 void showErrorBox(QWidget* parent, const QString& text)
 {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Fehler"), displayLines(text),
-                    QMessageBox::Ok, parent);
-    box.exec();
+    showMessageBox(parent, QMessageBox::Critical, QStringLiteral("Fehler"), displayLines(text));
 }
 
 void showApplicationError(const QString& message)
 {
-    QMessageBox box(QMessageBox::Critical, QCoreApplication::applicationName(),
-                    displayLines(message) + QLatin1Char('.'), QMessageBox::Ok);
-    box.exec();
+    showMessageBox(nullptr, QMessageBox::Critical, QCoreApplication::applicationName(),
+                   displayLines(message) + QLatin1Char('.'));
 }

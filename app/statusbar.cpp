@@ -1,21 +1,37 @@
 #include "app/statusbar.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QLabel>
 
 namespace {
+
 // Space between neighbouring panels and above them.
 constexpr int PanelGap = 2;
+
+// Screen readers find the bar as a status bar and read its panels, which are named by the text
+// they show.
+QAccessibleInterface* statusBarAccessible(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("StatusBar") && object && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::StatusBar);
+    return nullptr;
+}
+
 } // namespace
 
 StatusBar::StatusBar(QWidget* parent) : QWidget(parent)
 {
+    [[maybe_unused]] static const bool accessibleInstalled = [] {
+        QAccessible::installFactory(statusBarAccessible);
+        return true;
+    }();
     for (int i = 0; i < PanelCount; ++i) {
         auto* panel = new QLabel(this);
         panel->setTextFormat(Qt::PlainText);
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panel->setLineWidth(1);
         panel->setIndent(2);
-        panel->setAccessibleName(QStringLiteral("Statuszeile %1").arg(i + 1));
         m_panels[size_t(i)] = panel;
     }
 }

@@ -452,9 +452,8 @@ void TUPXForm1::TryBtnClick()
     const int result = ShellExecute(program, m_opener, &watch);
     if (result > 32)
         return;
-    QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(),
-                    displayLines(LaunchErrorText(result)), QMessageBox::Ok);
-    box.exec();
+    showMessageBox(nullptr, QMessageBox::NoIcon, QCoreApplication::applicationName(),
+                   displayLines(LaunchErrorText(result)));
 }
 
 void TUPXForm1::MyUrlLblClick()

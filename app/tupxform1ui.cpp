@@ -197,6 +197,8 @@ void TUPXForm1::buildControls()
 {
     setWindowTitle(
         QStringLiteral("Kompaktor    Das Schaltpult für den Packer eXecutapler Dateien"));
+    // Task bars and window lists show the application's title, not the long caption.
+    setWindowIconText(QStringLiteral("Kompaktor"));
     setFontOf(this, Arial, 13, Regular, Navy);
 
     PageControl1 = new QTabWidget(clientArea());

@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 
@@ -279,6 +280,11 @@ bool Form::event(QEvent* event)
     }
     if (event->type() == QEvent::WindowTitleChange || event->type() == QEvent::WindowIconChange)
         invalidateFrame();
+    // A modal window over this one has closed. Without a window manager no window would be
+    // active now, so this one asks to be.
+    if (event->type() == QEvent::WindowUnblocked && isVisible() && !isMinimized() &&
+        !QApplication::activeWindow())
+        activateWindow();
     return QDialog::event(event);
 }
 
@@ -302,7 +308,29 @@ void Form::resizeEvent(QResizeEvent* event)
         m_surface.fill(GetSysColor(COLOR_BTNFACE));
     }
     m_frameDirty = true;
+    rememberNormalPlace();
     QDialog::resizeEvent(event);
+}
+
+void Form::moveEvent(QMoveEvent* event)
+{
+    rememberNormalPlace();
+    QDialog::moveEvent(event);
+}
+
+void Form::rememberNormalPlace()
+{
+    if (!(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) &&
+        size() == designedSize())
+        m_normalPlace = geometry().topLeft();
+}
+
+void Form::showEvent(QShowEvent* event)
+{
+    // Without a window manager nobody else makes a newly shown window the active one.
+    if (!event->spontaneous())
+        activateWindow();
+    QDialog::showEvent(event);
 }
 
 void Form::changeEvent(QEvent* event)
@@ -322,6 +350,16 @@ void Form::keyPressEvent(QKeyEvent* event)
         SendMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
         return;
     }
+    // Return presses the focused push button, as Space does: the forms' buttons are no default
+    // buttons, so the button itself leaves Return to its window.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget());
+            button && button->isEnabled()) {
+            button->click();
+            return;
+        }
+    }
     // A main window has no dialog keys: Escape does not close it.
     if (m_dialogKeys)
         QDialog::keyPressEvent(event);
@@ -340,8 +378,13 @@ void Form::applySizeConstraints()
         setMinimumSize(MinimumTrackSize);
         setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     } else {
-        // A fixed border: the normal window keeps its designed size.
-        setFixedSize(m_clientSize.grownBy(frameMargins()));
+        // A fixed border: the normal window keeps its designed size. Back from maximised, it
+        // also goes back to its former place: the fixed size alone would leave it in the corner
+        // where the maximised window stood, before the window system has restored it.
+        const QSize designed = designedSize();
+        if (size() != designed && m_normalPlace)
+            setGeometry(QRect(*m_normalPlace, designed));
+        setFixedSize(designed);
     }
 }
 

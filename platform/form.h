@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class Form;
 class QMenu;
@@ -141,6 +142,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -150,6 +153,8 @@ protected:
 private:
     void DestroyHandle();
     void applySizeConstraints();
+    QSize designedSize() const { return m_clientSize.grownBy(frameMargins()); }
+    void rememberNormalPlace();
     std::intptr_t hitTest(QPoint global) const;
     void paintFrame(const QRegion& clip);
     void paintCaptionButton(QPainter& painter, std::intptr_t hit) const;
@@ -170,6 +175,8 @@ private:
     bool m_frameDirty = true;
     bool m_inPaint = false;
     bool m_frameActive = false;
+    // Where the form last stood in its normal state at its designed size.
+    std::optional<QPoint> m_normalPlace;
 
     // A drag on the frame: moving by the caption, sizing by a border, or pressing a button.
     enum class Drag { None, Move, Size, Button };

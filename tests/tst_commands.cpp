@@ -106,6 +106,17 @@ private slots:
         QVERIFY(!QApplication::overrideCursor());
     }
 
+    void keysPressTheFocusedButton()
+    {
+        m_form->VersBtn->setFocus();
+        QTest::keyClick(m_form->VersBtn, Qt::Key_Return);
+        QVERIFY2(m_form->Memo1->toPlainText().contains(QStringLiteral("\n<-V>\n")),
+                 qPrintable(m_form->Memo1->toPlainText()));
+        m_form->LizensBtn->setFocus();
+        QTest::keyClick(m_form->LizensBtn, Qt::Key_Space);
+        QVERIFY(m_form->Memo1->toPlainText().contains(QStringLiteral("\n<-L>\n")));
+    }
+
     void secondCommandDuringARunIsRefused()
     {
         qputenv("SLEEP", "1");

@@ -5,8 +5,10 @@
 #include "widgets/opendialog.h"
 
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPlainTextEdit>
@@ -212,6 +214,18 @@ private slots:
                 QCOMPARE(dialog->selectedNameFilter(), QStringLiteral("EXE - Datei (*.exe)"));
                 QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFile);
                 QCOMPARE(dialog->directory().absolutePath(), QDir::homePath());
+                // Qt's own parts of the dialog speak German, too.
+                QStringList texts;
+                for (const char* name : {"lookInLabel", "fileNameLabel", "fileTypeLabel"}) {
+                    const auto* label = dialog->findChild<QLabel*>(QLatin1String(name));
+                    texts << (label ? label->text() : QString());
+                }
+                const auto* buttons = dialog->findChild<QDialogButtonBox*>();
+                QVERIFY(buttons);
+                for (const auto which : {QDialogButtonBox::Open, QDialogButtonBox::Cancel})
+                    texts << buttons->button(which)->text();
+                QCOMPARE(texts, QStringList({"Suchen in:", "Datei&name:", "Dateien des Typs:",
+                                             "&Öffnen", "Abbrechen"}));
             },
             {});
         m_form->FilenameBtn1Click();

@@ -524,6 +524,17 @@ private slots:
         QCOMPARE(bar.slider->cursor().shape(), Qt::PointingHandCursor);
         hover(bar.slider, QPoint(200, 14));
         QCOMPARE(bar.slider->cursor().shape(), Qt::ArrowCursor);
+        // Leaving the thumb brings back the slider's own cursor, also one set over the thumb.
+        bar.slider->setCursor(Qt::SizeHorCursor);
+        hover(bar.slider, QPoint(10, 14));
+        QCOMPARE(bar.slider->cursor().shape(), Qt::PointingHandCursor);
+        hover(bar.slider, QPoint(200, 14));
+        QCOMPARE(bar.slider->cursor().shape(), Qt::SizeHorCursor);
+        hover(bar.slider, QPoint(10, 14));
+        bar.slider->setCursor(Qt::IBeamCursor);
+        QCOMPARE(bar.slider->cursor().shape(), Qt::PointingHandCursor);
+        hover(bar.slider, QPoint(200, 14));
+        QCOMPARE(bar.slider->cursor().shape(), Qt::IBeamCursor);
     }
 
     void renderedTrackbar()
@@ -597,6 +608,14 @@ private slots:
         bar.slider->setFocus();
         bar.slider->setOptions(bar.slider->options() & ~TRxSlider::soShowFocus);
         QCOMPARE(bar.rendered().pixel(2, 2), back);
+        // While another window is active, the slider is still its window's focused control.
+        bar.slider->setOptions(bar.slider->options() | TRxSlider::soShowFocus);
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QVERIFY(!bar.slider->hasFocus());
+        QCOMPARE(bar.rendered().pixel(2, 2), back ^ 0x00FFFFFF);
     }
 
     void ownPoints()

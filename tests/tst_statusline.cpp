@@ -8,6 +8,7 @@
 
 #include "app/tupxform1.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QCursor>
 #include <QDir>
@@ -158,6 +159,22 @@ private slots:
                 qAbs(shown.secsTo(QTime::currentTime())) >= 86398);
         QCOMPARE(m_form->StatusBar1->panel(1)->alignment() & Qt::AlignHorizontal_Mask,
                  Qt::AlignHCenter);
+    }
+
+    void screenReadersReadThePanels()
+    {
+        StatusBar* bar = m_form->StatusBar1;
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(bar);
+        QCOMPARE(accessible->role(), QAccessible::StatusBar);
+        QCOMPARE(accessible->childCount(), StatusBar::PanelCount);
+        // The panels are named by what they show: the hint and the clock.
+        pointAt(m_form->HilfeBtn);
+        m_form->Timer1Timer();
+        QCOMPARE(accessible->child(0)->text(QAccessible::Name), m_form->HilfeBtn->statusTip());
+        QCOMPARE(accessible->child(1)->text(QAccessible::Name), bar->panelText(1));
+        QVERIFY(!bar->panelText(1).isEmpty());
+        pointAt(m_form->VersBtn);
+        QCOMPARE(accessible->child(0)->text(QAccessible::Name), m_form->VersBtn->statusTip());
     }
 
     void memoryDialog()

@@ -270,6 +270,8 @@ private slots:
         QTest::newRow("Alt+S") << "Alt+S" << true;
         QTest::newRow("Escape") << "Escape" << true;
         QTest::newRow("close box") << "close box" << true;
+        QTest::newRow("Return on the button") << "Return on the button" << true;
+        QTest::newRow("Space on the button") << "Space on the button" << true;
         // The button is no default button: Enter in the grid leaves the dialog open.
         QTest::newRow("Enter in the grid") << "Enter" << false;
         QTest::newRow("S without Alt in the grid") << "S" << false;
@@ -292,6 +294,11 @@ private slots:
             QTest::keyClick(&dialog, Qt::Key_Escape);
         } else if (how == QLatin1String("close box")) {
             dialog.windowHandle()->close();
+        } else if (how.endsWith(QLatin1String(" on the button"))) {
+            dialog.BitBtn1->setFocus();
+            QTest::keyClick(dialog.BitBtn1, how.startsWith(QLatin1String("Return"))
+                                                ? Qt::Key_Return
+                                                : Qt::Key_Space);
         } else {
             dialog.StringGrid1->setFocus();
             QTest::keyClick(dialog.StringGrid1,

@@ -262,6 +262,35 @@ private slots:
         QVERIFY(!form->KmRBtn1->isChecked() && !form->KmRBtn2->isChecked());
     }
 
+    void radioGroupsByKeyboardAndForScreenReaders()
+    {
+        auto form = shownForm();
+        form->PageControl1->setCurrentWidget(form->TS2);
+        const auto checked = [](QWidget* button) {
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button);
+            return accessible->role() == QAccessible::RadioButton && accessible->state().checkable
+                       ? accessible->state().checked
+                       : -1;
+        };
+        form->OverlayBtn3->setChecked(true);
+        // Tab enters the group at its checked button and leaves it from there.
+        form->KmRBtn2->setFocus();
+        QTest::keyClick(form->KmRBtn2, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), form->OverlayBtn3);
+        // The arrows go round the group and switch on the button they reach.
+        QTest::keyClick(form->OverlayBtn3, Qt::Key_Down);
+        QCOMPARE(QApplication::focusWidget(), form->OverlayBtn1);
+        QTest::keyClick(form->OverlayBtn1, Qt::Key_Up);
+        QTest::keyClick(form->OverlayBtn3, Qt::Key_Left);
+        QCOMPARE(QApplication::focusWidget(), form->OverlayBtn2);
+        QCOMPARE(checked(form->OverlayBtn1), 0);
+        QCOMPARE(checked(form->OverlayBtn2), 1);
+        QCOMPARE(checked(form->OverlayBtn3), 0);
+        QCOMPARE(checked(form->KmRBtn2), 1);
+        QTest::keyClick(form->OverlayBtn2, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), form->CB8086);
+    }
+
     void everyControlHasAnAccessibleNameAndHintsStartWithABlank()
     {
         auto form = shownForm();

@@ -677,10 +677,32 @@ void TRxCustomSlider::updateCursor(const QPoint& point)
     if (overThumb == m_handCursor)
         return;
     m_handCursor = overThumb;
-    if (overThumb)
+    showCursor();
+}
+
+void TRxCustomSlider::showCursor()
+{
+    m_showingCursor = true;
+    if (m_handCursor)
         setCursor(Qt::PointingHandCursor);
+    else if (m_ownCursor)
+        setCursor(*m_ownCursor);
     else
         unsetCursor();
+    m_showingCursor = false;
+}
+
+bool TRxCustomSlider::event(QEvent* event)
+{
+    // A cursor set from outside is the slider's own, also while the hand stands in for it.
+    if (event->type() == QEvent::CursorChange && !m_showingCursor) {
+        m_ownCursor.reset();
+        if (testAttribute(Qt::WA_SetCursor))
+            m_ownCursor = cursor();
+        if (m_handCursor)
+            showCursor();
+    }
+    return QWidget::event(event);
 }
 
 void TRxCustomSlider::focusInEvent(QFocusEvent* event)
@@ -691,7 +713,9 @@ void TRxCustomSlider::focusInEvent(QFocusEvent* event)
 
 void TRxCustomSlider::focusOutEvent(QFocusEvent* event)
 {
-    setFocusChanged(false);
+    // The slider stays its window's focused control while another window is active or a pop-up
+    // menu is open, and keeps its focus rectangle then.
+    setFocusChanged(window()->focusWidget() == this);
     QWidget::focusOutEvent(event);
 }
 

@@ -2,11 +2,13 @@
 
 #include "platform/sysmetrics.h"
 
+#include <QCursor>
 #include <QImage>
 #include <QTimer>
 #include <QWidget>
 
 #include <array>
+#include <optional>
 #include <stdexcept>
 
 class QPainter;
@@ -145,6 +147,7 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     const QImage& thumbPicture() const;
@@ -157,6 +160,7 @@ private:
     void notifyChange() { emit OnChange(); }
     void notifyChangeDone() { emit OnChanged(); }
     void updateCursor(const QPoint& point);
+    void showCursor();
     void paintControl(QPainter& painter, bool copy);
     void setFocusChanged(bool focused);
 
@@ -189,6 +193,10 @@ private:
     bool m_constructing = true;
     bool m_loading = false;
     bool m_handCursor = false;
+    // The slider's own cursor, which the hand over the thumb stands in for; none when it shows
+    // its parent's.
+    std::optional<QCursor> m_ownCursor;
+    bool m_showingCursor = false;
     QPainter* m_canvas = nullptr;
     QTimer* m_repeatTimer;
 };
