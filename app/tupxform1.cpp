@@ -23,6 +23,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -233,6 +234,13 @@ bool TUPXForm1::eventFilter(QObject* watched, QEvent* event)
                               !qobject_cast<const QLabel*>(widget)))
             TS1MouseMove();
     }
+    // Escape anywhere in the window cancels a running command.
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && CommandRunner::isRunning() &&
+        watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this) {
+        CommandRunner::cancel();
+        return true;
+    }
     return Form::eventFilter(watched, event);
 }
 
@@ -394,8 +402,15 @@ void TUPXForm1::runCommand(const PackerCommand& command)
     }
     MemoTranscript transcript(Memo1);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    CommandRunner::run(command, transcript);
+    // The packer's progress shows in the status line while it works; the hint comes back after.
+    bool progressShown = false;
+    CommandRunner::run(command, transcript, [this, &progressShown](const QString& progress) {
+        StatusBar1->setPanelText(0, QLatin1Char(' ') + progress);
+        progressShown = true;
+    });
     QApplication::restoreOverrideCursor();
+    if (progressShown)
+        DisplayHint();
     for (const QString& text : std::exchange(m_waitingForMemo1, {}))
         appendToMemo1(text);
 }
