@@ -412,20 +412,22 @@ void TUPXForm1::runCommand(const PackerCommand& command)
     if (progressShown)
         DisplayHint();
     for (const QString& text : std::exchange(m_waitingForMemo1, {}))
-        appendToMemo1(text);
+        appendBlockToMemo1(text);
 }
 
-void TUPXForm1::appendToMemo1(const QString& text)
+void TUPXForm1::appendBlockToMemo1(const QString& text)
 {
     // A running command's transcript stays whole: the text follows it.
     if (CommandRunner::isRunning()) {
         m_waitingForMemo1 << text;
         return;
     }
+    // An empty line sets the block apart from what the box holds.
     const QString shown = Memo1->toPlainText();
-    MemoTranscript(Memo1).append(shown.isEmpty() || shown.endsWith(QLatin1Char('\n'))
-                                     ? text
-                                     : QStringLiteral("\r\n") + text);
+    const QString separator = shown.isEmpty()                     ? QString()
+                              : shown.endsWith(QLatin1Char('\n')) ? QStringLiteral("\r\n")
+                                                                  : QStringLiteral("\r\n\r\n");
+    MemoTranscript(Memo1).append(separator + text);
 }
 
 void TUPXForm1::FilenameBtn1Click()
@@ -463,7 +465,7 @@ void TUPXForm1::TryBtnClick()
     const QString program = Filename2->text();
     const ProgramWatchRequest watch{
         this, TrialWatchMilliseconds,
-        [this, program](const ProgramEnd& end) { appendToMemo1(trialReport(program, end)); }};
+        [this, program](const ProgramEnd& end) { appendBlockToMemo1(trialReport(program, end)); }};
     const int result = ShellExecute(program, m_opener, &watch);
     if (result > 32)
         return;
