@@ -388,13 +388,17 @@ bool CommandRunner::run(const PackerCommand& command, TranscriptSink& output,
         transcript.addLine(QStringLiteral("Operation wurde abgebrochen!"));
     } else {
         loop.exec();
-        const bool stopped = process.state() != QProcess::NotRunning;
+        bool stopped = process.state() != QProcess::NotRunning;
         if (stopped) {
             // Cancelled, or the application quits: the packer is not left working on its own,
             // and what it leaves half done goes; the file it worked on is still the old one.
+            // A packer that succeeded just before it was to be stopped was not stopped.
             elapsed = clock.elapsed();
             QObject::disconnect(&process, nullptr, &loop, nullptr);
             stopPacker(process);
+            stopped = process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0;
+        }
+        if (stopped) {
             for (const QString& file : temporaryFilesOf(command.workFile)) {
                 if (!temporaryBefore.contains(file))
                     QFile::remove(file);

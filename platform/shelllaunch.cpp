@@ -381,8 +381,8 @@ public:
             ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
         m_reportNotifier = new QSocketNotifier(report, QSocketNotifier::Read, this);
         connect(m_reportNotifier, &QSocketNotifier::activated, this, &ProgramWatch::readReport);
-        auto* statusNotifier = new QSocketNotifier(status, QSocketNotifier::Read, this);
-        connect(statusNotifier, &QSocketNotifier::activated, this, &ProgramWatch::readStatus);
+        m_statusNotifier = new QSocketNotifier(status, QSocketNotifier::Read, this);
+        connect(m_statusNotifier, &QSocketNotifier::activated, this, &ProgramWatch::readStatus);
     }
 
     ~ProgramWatch() override
@@ -425,14 +425,16 @@ private:
             }
         }
         // The report is complete, or the relay went away without one.
+        m_reportNotifier->setEnabled(false);
+        m_statusNotifier->setEnabled(false);
         deleteLater();
-        disconnect(this);
     }
 
     std::function<void(const ProgramEnd&)> m_onEnd;
     int m_report;
     int m_status;
     QSocketNotifier* m_reportNotifier;
+    QSocketNotifier* m_statusNotifier;
     QByteArray m_record;
     ProgramEnd m_end;
 };
