@@ -9,6 +9,7 @@
 #include "packer/packercommands.h"
 #include "packer/packerlocation.h"
 #include "packer/profilefile.h"
+#include "packer/settingslocation.h"
 #include "packer/trialreport.h"
 #include "platform/files.h"
 #include "widgets/linklabel.h"
@@ -153,6 +154,7 @@ void TUPXForm1::FormCreate()
 {
     PageControl1->setCurrentWidget(TS1);
     ProgramDir = directoryPart(m_executablePath);
+    SettingsFile = settingsFilePath(ProgramDir);
     QString path = ProgramDir;
     FindeUPX(path);
     PackerPath = path + QLatin1Char(' ');
@@ -251,18 +253,12 @@ void TUPXForm1::Trackbar1Change()
 }
 
 namespace {
-const QString SettingsFileName = QStringLiteral("Kompaktor.INI");
 const QString OptionSection = QStringLiteral("Option");
 } // namespace
 
-QString TUPXForm1::settingsPath() const
-{
-    return ProgramDir + SettingsFileName;
-}
-
 void TUPXForm1::LeseIni()
 {
-    const QString path = settingsPath();
+    const QString& path = SettingsFile;
     const auto flag = [&path](const char* key) {
         return readProfileInteger(path, OptionSection, QLatin1String(key), 0) != 0;
     };
@@ -289,8 +285,9 @@ void TUPXForm1::SchreibeIni()
         return button->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
     };
     // All thirteen keys in one replacement of the file: it never holds half old, half new values.
-    const QString path = settingsPath();
-    if (!writeProfileStrings(path, OptionSection,
+    const QString& path = SettingsFile;
+    if (!makeSettingsFolder(path) ||
+        !writeProfileStrings(path, OptionSection,
                              {{QStringLiteral("Kompresslevel"), ComboBox1->currentText()},
                               {QStringLiteral("Erzwingen"), flag(CBforce)},
                               {QStringLiteral("Methode1"), flag(KmRBtn1)},
@@ -309,7 +306,7 @@ void TUPXForm1::SchreibeIni()
 
 void TUPXForm1::DefaultBtnClick()
 {
-    QFile::remove(settingsPath());
+    QFile::remove(SettingsFile);
     LeseIni();
     setMemLblCaption(Trackbar1->value());
 }
