@@ -416,6 +416,12 @@ void TUPXForm1::FilenameBtn1Click()
         Filename1->setText(OpenDialog1->fileName());
 }
 
+void TUPXForm1::openFile(const QString& fileName)
+{
+    OpenDialog1->keep(fileName);
+    Filename1->setText(fileName);
+}
+
 void TUPXForm1::Filename1Change()
 {
     // The trial file follows the file last picked in the first dialog, not the typed text.

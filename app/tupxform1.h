@@ -155,6 +155,9 @@ public:
 
     // Files, trial launch and links
     void FilenameBtn1Click();
+    // A file handed to the program (named on its command line, handed over by a later start,
+    // dropped on the window): taken as if chosen in the first file dialog.
+    void openFile(const QString& fileName);
     void Filename1Change();
     void FilenameBtn2Click();
     void TryBtnClick();

@@ -179,6 +179,26 @@ private slots:
         QVERIFY(m_opened.isEmpty());
     }
 
+    void fileOnTheCommandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("relative, the first of several")
+            << QStringList{"Bibliothek.dll", "Programm.exe"} << "Bibliothek.dll";
+        QTest::newRow("missing file") << QStringList{"neu.exe"} << "neu.exe";
+        QTest::newRow("existing file named like an option") << QStringList{"-d"} << "-d";
+        QTest::newRow("option") << QStringList{"-platform", "xcb"} << "";
+        QTest::newRow("after the end of options") << QStringList{"--", "-x.exe"} << "-x.exe";
+        QTest::newRow("none") << QStringList{} << "";
+    }
+
+    void fileOnTheCommandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, file);
+        QCOMPARE(fileArgument(arguments), file.isEmpty() ? file : m_dir->filePath(file));
+    }
+
     void editingAfterPicking()
     {
         const QString exe = m_dir->filePath(QStringLiteral("Programm.exe"));
