@@ -23,10 +23,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDropEvent>
 #include <QEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -34,6 +37,7 @@
 #include <QTextCursor>
 #include <QTime>
 #include <QTimer>
+#include <QUrl>
 
 #include <utility>
 
@@ -108,6 +112,7 @@ TUPXForm1::TUPXForm1(const QString& executablePath, QWidget* parent)
     RxGradientCaption1->Loaded();
 
     connectHandlers();
+    setAcceptDrops(true);
     Timer1->start();
     FormCreate();
     centreOnScreen();
@@ -225,8 +230,45 @@ void TUPXForm1::WMSysCommand(TMessage& message)
     Form::Dispatch(message);
 }
 
+namespace {
+
+// The file that a file manager drags: the first of its addresses, when that is a local file.
+QString draggedFile(const QDropEvent& drag)
+{
+    const QMimeData* data = drag.mimeData();
+    if (!data || !data->hasUrls() || !(drag.possibleActions() & Qt::CopyAction))
+        return QString();
+    const QUrl first = data->urls().value(0);
+    const QString path = first.isLocalFile() ? first.toLocalFile() : QString();
+    return path.isEmpty() || QFileInfo(path).isDir() ? QString() : path;
+}
+
+} // namespace
+
+bool TUPXForm1::takeDraggedFile(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if ((type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) ||
+        !watched->isWidgetType() || static_cast<QWidget*>(watched)->window() != this)
+        return false;
+    auto* drag = static_cast<QDropEvent*>(event);
+    const QString file = draggedFile(*drag);
+    if (file.isEmpty())
+        return false;
+    // Copied, never moved: the file manager keeps its file.
+    drag->setDropAction(Qt::CopyAction);
+    drag->accept();
+    if (type == QEvent::Drop)
+        openFile(file);
+    return true;
+}
+
 bool TUPXForm1::eventFilter(QObject* watched, QEvent* event)
 {
+    // A file dragged from a file manager goes into the first file box wherever it is dropped on
+    // the window, also over the edit boxes, which would take its address as text.
+    if (takeDraggedFile(watched, event))
+        return true;
     // A movement over the page itself, or over a disabled control on it that takes no mouse
     // input; labels and enabled controls keep their movements.
     if (event->type() == QEvent::MouseMove && watched->isWidgetType()) {

@@ -186,6 +186,8 @@ private:
     void buildOptionsPage();
     void buildAboutPage();
     void connectHandlers();
+    // Handles a drag of a file from a file manager over the window; true when it took the event.
+    bool takeDraggedFile(QObject* watched, QEvent* event);
     void setMemLblCaption(int value);
     // The options of the options page as the compress command reads them.
     CompressOptions compressOptions() const;
