@@ -26,6 +26,7 @@
 #include <QDropEvent>
 #include <QEvent>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -277,6 +278,13 @@ bool TUPXForm1::eventFilter(QObject* watched, QEvent* event)
                               !qobject_cast<const QLabel*>(widget)))
             TS1MouseMove();
     }
+    // Escape anywhere in the window cancels a running command.
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && CommandRunner::isRunning() &&
+        watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this) {
+        CommandRunner::cancel();
+        return true;
+    }
     return Form::eventFilter(watched, event);
 }
 
@@ -433,23 +441,32 @@ void TUPXForm1::runCommand(const PackerCommand& command)
     }
     MemoTranscript transcript(Memo1);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    CommandRunner::run(command, transcript);
+    // The packer's progress shows in the status line while it works; the hint comes back after.
+    bool progressShown = false;
+    CommandRunner::run(command, transcript, [this, &progressShown](const QString& progress) {
+        StatusBar1->setPanelText(0, QLatin1Char(' ') + progress);
+        progressShown = true;
+    });
     QApplication::restoreOverrideCursor();
+    if (progressShown)
+        DisplayHint();
     for (const QString& text : std::exchange(m_waitingForMemo1, {}))
-        appendToMemo1(text);
+        appendBlockToMemo1(text);
 }
 
-void TUPXForm1::appendToMemo1(const QString& text)
+void TUPXForm1::appendBlockToMemo1(const QString& text)
 {
     // A running command's transcript stays whole: the text follows it.
     if (CommandRunner::isRunning()) {
         m_waitingForMemo1 << text;
         return;
     }
+    // An empty line sets the block apart from what the box holds.
     const QString shown = Memo1->toPlainText();
-    MemoTranscript(Memo1).append(shown.isEmpty() || shown.endsWith(QLatin1Char('\n'))
-                                     ? text
-                                     : QStringLiteral("\r\n") + text);
+    const QString separator = shown.isEmpty()                     ? QString()
+                              : shown.endsWith(QLatin1Char('\n')) ? QStringLiteral("\r\n")
+                                                                  : QStringLiteral("\r\n\r\n");
+    MemoTranscript(Memo1).append(separator + text);
 }
 
 void TUPXForm1::FilenameBtn1Click()
@@ -493,7 +510,7 @@ void TUPXForm1::TryBtnClick()
     const QString program = Filename2->text();
     const ProgramWatchRequest watch{
         this, TrialWatchMilliseconds,
-        [this, program](const ProgramEnd& end) { appendToMemo1(trialReport(program, end)); }};
+        [this, program](const ProgramEnd& end) { appendBlockToMemo1(trialReport(program, end)); }};
     const int result = ShellExecute(program, m_opener, &watch);
     if (result > 32)
         return;

@@ -196,8 +196,9 @@ private:
     // Runs a packer command with its transcript in Memo1 and the busy cursor meanwhile.
     void runCommand(const PackerCommand& command);
     void WMSysCommand(TMessage& message);
-    // Appends the text to the output box, after the transcript of a command that runs now.
-    void appendToMemo1(const QString& text);
+    // Appends a block of lines to the output box, after the transcript of a command that runs
+    // now.
+    void appendBlockToMemo1(const QString& text);
 
     QString m_executablePath;
     QString m_timeFormat;

@@ -1,16 +1,24 @@
 #include "packer/commandrunner.h"
 
 #include "packer/outputdecoder.h"
+#include "packer/terminalfilter.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QProcess>
 #include <QScopeGuard>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <cerrno>
-#include <fcntl.h>
+#include <cstdlib>
 #include <functional>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -172,6 +180,126 @@ bool appendInPieces(Transcript& transcript, const QString& text)
     });
 }
 
+// A pseudo terminal for the packer's output: the packer shows its progress only to a terminal.
+// Output processing is off, so that line breaks arrive as the packer writes them.
+class PackerTerminal {
+public:
+    PackerTerminal()
+    {
+        m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        char name[128];
+        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0 ||
+            ::ptsname_r(m_master, name, sizeof name) != 0 ||
+            (m_slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC)) < 0) {
+            closeSlave();
+            if (m_master >= 0)
+                ::close(m_master);
+            m_master = -1;
+            return;
+        }
+        termios settings{};
+        if (::tcgetattr(m_slave, &settings) == 0) {
+            settings.c_oflag &= ~tcflag_t(OPOST);
+            ::tcsetattr(m_slave, TCSANOW, &settings);
+        }
+        ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    }
+
+    ~PackerTerminal()
+    {
+        closeSlave();
+        if (m_master >= 0)
+            ::close(m_master);
+    }
+
+    bool isOpen() const { return m_master >= 0; }
+    int master() const { return m_master; }
+    int slave() const { return m_slave; }
+
+    // Our copy of the packer's end: closed once the packer has its own.
+    void closeSlave()
+    {
+        if (m_slave >= 0)
+            ::close(m_slave);
+        m_slave = -1;
+    }
+
+    // Reads what the terminal holds now and what follows at once, up to a limit; false once
+    // the packer's side is closed and all is read. A terminal passes a few kilobytes at a time,
+    // so waiting a moment for more saves a trip through the event loop for each of them.
+    bool read(QByteArray& bytes) const
+    {
+        constexpr qsizetype Limit = 1024 * 1024;
+        char buffer[65536];
+        pollfd wanted{m_master, POLLIN, 0};
+        while (bytes.size() < Limit) {
+            const ssize_t got = ::read(m_master, buffer, sizeof buffer);
+            if (got > 0)
+                bytes.append(buffer, got);
+            else if (got == 0 || (errno != EINTR && errno != EAGAIN))
+                return false;
+            else if (errno == EAGAIN && ::poll(&wanted, 1, 1) <= 0)
+                return true;
+        }
+        return true;
+    }
+
+    // Reads until the packer's side is closed (or nothing more came for a second, when some
+    // other process keeps it open).
+    void drain(const std::function<void(const QByteArray&)>& take) const
+    {
+        pollfd wanted{m_master, POLLIN, 0};
+        for (;;) {
+            QByteArray bytes;
+            const bool more = read(bytes);
+            take(bytes);
+            if (!more || (bytes.isEmpty() && ::poll(&wanted, 1, 1000) <= 0))
+                return;
+        }
+    }
+
+private:
+    int m_master = -1;
+    int m_slave = -1;
+};
+
+// The temporary files the packer may leave beside the file it works on when it is stopped: the
+// name up to its last dot, then ".upx", or ".000", ".001", ... when that exists.
+QStringList temporaryFilesOf(const QString& workFile)
+{
+    if (workFile.isEmpty())
+        return {};
+    const QFileInfo file(workFile);
+    const QString name = file.fileName();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString stem = dot < 0 ? name : name.first(dot);
+    QDir folder = file.absoluteDir();
+    folder.setNameFilters(
+        {stem + QStringLiteral(".upx"), stem + QStringLiteral(".[0-9][0-9][0-9]")});
+    QStringList found;
+    for (const QFileInfo& entry : folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (!entry.isSymLink())
+            found << entry.absoluteFilePath();
+    }
+    return found;
+}
+
+// Ends the packer: asked first, then forced.
+void stopPacker(QProcess& process)
+{
+    process.terminate();
+    if (!process.waitForFinished(1000))
+        process.kill();
+    process.waitForFinished(1000);
+}
+
+// The run going on now, for cancel().
+struct ActiveRun {
+    QEventLoop* loop = nullptr;
+    bool cancelled = false;
+};
+ActiveRun* activeRun = nullptr;
+
 } // namespace
 
 bool CommandRunner::isRunning()
@@ -179,7 +307,16 @@ bool CommandRunner::isRunning()
     return running;
 }
 
-bool CommandRunner::run(const PackerCommand& command, TranscriptSink& output)
+void CommandRunner::cancel()
+{
+    if (activeRun && !activeRun->cancelled) {
+        activeRun->cancelled = true;
+        activeRun->loop->quit();
+    }
+}
+
+bool CommandRunner::run(const PackerCommand& command, TranscriptSink& output,
+                        const std::function<void(const QString&)>& onProgress)
 {
     if (running)
         return false;
@@ -202,9 +339,38 @@ bool CommandRunner::run(const PackerCommand& command, TranscriptSink& output)
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.setStandardInputFile(QProcess::nullDevice());
     BoundedOutput packerOutput;
-    QObject::connect(&process, &QProcess::readyReadStandardOutput,
-                     [&] { packerOutput.append(process.readAllStandardOutput()); });
+    PackerTerminal terminal;
+    TerminalFilter filter;
+    QByteArray shownProgress;
+    const auto takeFromTerminal = [&](const QByteArray& bytes) {
+        packerOutput.append(filter.filter(bytes));
+        if (onProgress && filter.progress() != shownProgress) {
+            shownProgress = filter.progress();
+            OutputDecoder decoder;
+            onProgress(decoder.decodeSkippingZeros(shownProgress) + decoder.flush());
+        }
+    };
+    QSocketNotifier* terminalOutput = nullptr;
+    if (terminal.isOpen()) {
+        // Standard output and standard error go to the terminal, in the order written.
+        process.setChildProcessModifier([slave = terminal.slave()] {
+            ::dup2(slave, STDOUT_FILENO);
+            ::dup2(slave, STDERR_FILENO);
+        });
+        terminalOutput = new QSocketNotifier(terminal.master(), QSocketNotifier::Read, &process);
+        QObject::connect(terminalOutput, &QSocketNotifier::activated, [&] {
+            QByteArray bytes;
+            terminal.read(bytes);
+            takeFromTerminal(bytes);
+        });
+    } else {
+        QObject::connect(&process, &QProcess::readyReadStandardOutput,
+                         [&] { packerOutput.append(process.readAllStandardOutput()); });
+    }
     QEventLoop loop;
+    ActiveRun thisRun{&loop};
+    activeRun = &thisRun;
+    const auto noActiveRun = qScopeGuard([] { activeRun = nullptr; });
     QElapsedTimer clock;
     qint64 elapsed = 0;
     QObject::connect(&process, &QProcess::finished, &loop, [&] {
@@ -213,24 +379,39 @@ bool CommandRunner::run(const PackerCommand& command, TranscriptSink& output)
     });
 
     clock.start();
+    const QStringList temporaryBefore = temporaryFilesOf(command.workFile);
     process.start(command.program, command.arguments, QIODevice::ReadOnly);
-    if (!process.waitForStarted(-1)) {
+    const bool started = process.waitForStarted(-1);
+    terminal.closeSlave();
+    if (!started) {
         elapsed = clock.elapsed();
         transcript.addLine(QStringLiteral("Operation wurde abgebrochen!"));
     } else {
         loop.exec();
-        if (process.state() != QProcess::NotRunning) {
-            // The application is quitting: the packer is not left running on its own.
+        const bool stopped = process.state() != QProcess::NotRunning;
+        if (stopped) {
+            // Cancelled, or the application quits: the packer is not left working on its own,
+            // and what it leaves half done goes; the file it worked on is still the old one.
             elapsed = clock.elapsed();
             QObject::disconnect(&process, nullptr, &loop, nullptr);
-            process.terminate();
-            if (!process.waitForFinished(1000))
-                process.kill();
-            process.waitForFinished(1000);
-        } else {
-            packerOutput.append(process.readAllStandardOutput());
+            stopPacker(process);
+            for (const QString& file : temporaryFilesOf(command.workFile)) {
+                if (!temporaryBefore.contains(file))
+                    QFile::remove(file);
+            }
+        }
+        if (!stopped || thisRun.cancelled) {
+            if (terminalOutput) {
+                delete terminalOutput;
+                terminal.drain(takeFromTerminal);
+                packerOutput.append(filter.finish());
+            } else {
+                packerOutput.append(process.readAllStandardOutput());
+            }
             packerOutput.finish();
             appendInPieces(transcript, outputText(packerOutput));
+            if (stopped)
+                transcript.addLine(QStringLiteral("Operation wurde abgebrochen!"));
         }
     }
     transcript.addLine(QString());

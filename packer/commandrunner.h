@@ -3,11 +3,16 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // One packer command: the program with its arguments, and the command line shown to the user.
 struct PackerCommand {
     QString program;
     QStringList arguments;
     QString commandLine;
+    // The file the packer works on, if any: a temporary file it leaves beside it when it is
+    // stopped is removed.
+    QString workFile = {};
 };
 
 // Where the transcript of a run goes: the output box.
@@ -36,7 +41,13 @@ public:
     // The box takes the report in pieces of whole lines of about this many characters.
     static constexpr qsizetype PieceCharacters = 64 * 1024;
 
-    // Runs the command. Returns false, and does nothing, while another run is going on.
-    static bool run(const PackerCommand& command, TranscriptSink& output);
+    // Runs the command. Returns false, and does nothing, while another run is going on. The
+    // packer writes to a terminal where one can be had, so that it shows its progress, which
+    // goes to onProgress; the transcript holds what it writes when not on a terminal.
+    static bool run(const PackerCommand& command, TranscriptSink& output,
+                    const std::function<void(const QString&)>& onProgress = {});
+    // Ends the running packer: what it wrote so far stays in the transcript, followed by a
+    // line saying that the operation was cancelled.
+    static void cancel();
     static bool isRunning();
 };

@@ -34,6 +34,7 @@ public:
     // for an option; the shown line keeps the name as it is.
     CommandBuilder& addFile(const QString& fileName)
     {
+        m_command.workFile = fileName;
         return add(QLatin1Char('"') + fileName + QLatin1Char('"'),
                    fileName.startsWith(QLatin1Char('-')) ? QStringLiteral("./") + fileName
                                                          : fileName);

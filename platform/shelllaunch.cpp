@@ -116,19 +116,22 @@ int startError(int error)
     }
 }
 
-void reportError(int pipe, int error)
+void writeAll(int fd, const char* data, std::size_t size)
 {
-    const char* data = reinterpret_cast<const char*>(&error);
-    std::size_t left = sizeof error;
-    while (left > 0) {
-        const ssize_t written = ::write(pipe, data, left);
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0)
             return;
         data += written;
-        left -= std::size_t(written);
+        size -= std::size_t(written);
     }
+}
+
+void reportError(int pipe, int error)
+{
+    writeAll(pipe, reinterpret_cast<const char*>(&error), sizeof error);
 }
 
 // Runs in the grandchild: only calls that are safe after fork() in a threaded program. The
@@ -184,19 +187,6 @@ qint64 monotonicMilliseconds()
     timespec now{};
     ::clock_gettime(CLOCK_MONOTONIC, &now);
     return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
-void writeAll(int fd, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return;
-        data += written;
-        size -= std::size_t(written);
-    }
 }
 
 // The relay of a watched program: runs in a child of ours after fork(), so it makes only calls

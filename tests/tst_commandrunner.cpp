@@ -104,10 +104,10 @@ private slots:
 
     void aRunawayPackerIsKeptInBounds()
     {
-        // 400 MB of "y" lines: the start and the end of the report are kept, the middle is
+        // 200 MB of "y" lines: the start and the end of the report are kept, the middle is
         // counted, and memory does not grow with the output.
         const QString packer = writeScript(m_dir.filePath(QStringLiteral("upx-runaway")),
-                                           "yes | head -c 400000000\necho Ende\n");
+                                           "yes | head -c 200000000\necho Ende\n");
         rusage before{};
         ::getrusage(RUSAGE_SELF, &before);
         int ticks = 0;
@@ -124,10 +124,29 @@ private slots:
         const qsizetype kept = CommandRunner::KeptHeadBytes + CommandRunner::KeptTailBytes;
         const QString gap = QStringLiteral("y\n*** Hier wurden %1 Bytes der Ausgabe ausgelassen. "
                                            "***\r\n\ny\n")
-                                .arg(400000005 - kept);
+                                .arg(200000005 - kept);
         QVERIFY2(sink.text.contains(gap), qPrintable(sink.text.right(200)));
         QVERIFY(sink.text.size() < kept + 1000);
         QVERIFY(withoutTime(sink.text).endsWith("y\nEnde\n\r\n" + TimeLine + "\r\n"));
+    }
+
+    void terminalProgressStaysOutOfTheTranscript()
+    {
+        // On a terminal the packer rewrites its progress with carriage returns and may colour
+        // its text: the progress goes to its handler, the transcript holds the text alone.
+        const QString packer = writeScript(m_dir.filePath(QStringLiteral("upx-progress")),
+                                           "printf 'Anfang\\n\\r  1/2 [#.]  10%%'\n/bin/sleep 0.2\n"
+                                           "printf '\\r  2/2 [##]  90%%'\n/bin/sleep 0.2\n"
+                                           "printf '\\r          \\r\\033[1;32mfertig\\033[0m\\n'\n"
+                                           "printf 'Zeile mit CR LF\\r\\n'\n");
+        StringSink sink;
+        QStringList progress;
+        QVERIFY(CommandRunner::run({packer, {}, packer}, sink,
+                                   [&progress](const QString& text) { progress << text; }));
+        QCOMPARE(withoutTime(sink.text),
+                 header(packer) + "Anfang\nfertig\nZeile mit CR LF\r\n\r\n" + TimeLine + "\r\n");
+        QVERIFY2(progress.contains(QStringLiteral("2/2 [##]  90%")),
+                 qPrintable(progress.join('|')));
     }
 
     void packerKilledBySignal()

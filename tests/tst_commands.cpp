@@ -1,10 +1,15 @@
 #include "app/application.h"
+#include "app/statusbar.h"
 #include "app/tupxform1.h"
 #include "testing.h"
 
+#include <QComboBox>
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -164,7 +169,110 @@ private slots:
         QCOMPARE(scroll->value(), scroll->maximum());
     }
 
+    void realPackerProgressAndCancel()
+    {
+        // A long compress with the real packer shows its progress in the status line; Escape
+        // ends it, keeps what it wrote, and leaves the file and its folder as they were.
+        const auto form = realPackerWindow();
+        if (!form)
+            QSKIP("the real packer is not installed beside the program");
+        const QString folder = m_dir.filePath(QStringLiteral("gross"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString file = folder + QStringLiteral("/Großes Programm");
+        QVERIFY(QFile::copy(QStringLiteral("/usr/bin/ctest"), file));
+        const QByteArray before = sha256(file);
+        const QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden);
+        form->Filename1->setText(file);
+        form->ComboBox1->setEditText(QStringLiteral("-best"));
+        QStringList progress;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, [&] {
+            const QString shown = form->StatusBar1->panelText(0);
+            if (shown.contains(QLatin1Char('%')) && progress.value(progress.size() - 1) != shown)
+                progress << shown;
+            if (progress.size() >= 3 && watch.interval() != 0) {
+                watch.setInterval(0);
+                QTest::keyClick(form->KompressBtn, Qt::Key_Escape);
+            }
+        });
+        watch.start(50);
+        QTest::mouseClick(form->KompressBtn, Qt::LeftButton);
+        watch.stop();
+        QVERIFY2(progress.size() >= 3 && QRegularExpression(QStringLiteral("^ .*\\d/\\d.*\\d%"))
+                                             .match(progress.last())
+                                             .hasMatch(),
+                 qPrintable(progress.join(QLatin1Char('|'))));
+        QVERIFY(!form->StatusBar1->panelText(0).contains(QLatin1Char('%')));
+        const QString shown = form->Memo1->toPlainText();
+        QVERIFY2(QRegularExpression(QStringLiteral("Ultimate Packer for eXecutables.*\n"
+                                                   "Operation wurde abgebrochen!\n\nFür diese "
+                                                   "Operation wurden etwa \\d+ Millisekunden "
+                                                   "benötigt.\n$"),
+                                    QRegularExpression::DotMatchesEverythingOption)
+                     .match(shown)
+                     .hasMatch(),
+                 qPrintable(shown));
+        QCOMPARE(sha256(file), before);
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden), entries);
+    }
+
+    void realPackerTranscriptIsItsPipeReport()
+    {
+        // The box holds what the packer writes when its output is not a terminal.
+        const auto form = realPackerWindow();
+        if (!form)
+            QSKIP("the real packer is not installed beside the program");
+        for (const char* name : {"ueber-terminal", "ueber-pipe"}) {
+            QVERIFY(QDir().mkpath(m_dir.filePath(QLatin1String(name))));
+            QVERIFY(QFile::copy(QStringLiteral("/bin/ls"),
+                                m_dir.filePath(QLatin1String(name) + QStringLiteral("/prog"))));
+        }
+        QVERIFY(QDir::setCurrent(m_dir.filePath(QStringLiteral("ueber-terminal"))));
+        form->Filename1->setText(QStringLiteral("prog"));
+        QTest::mouseClick(form->KompressBtn, Qt::LeftButton);
+        QVERIFY(QDir::setCurrent(m_dir.path()));
+        QProcess pipe;
+        pipe.setWorkingDirectory(m_dir.filePath(QStringLiteral("ueber-pipe")));
+        pipe.setProcessChannelMode(QProcess::MergedChannels);
+        pipe.start(QStringLiteral(KOMPAKTOR_PACKER), {"-7", "--crp-ms=10000", "prog"});
+        QVERIFY(pipe.waitForFinished(60000));
+        const QString report = QString::fromUtf8(pipe.readAll());
+        QVERIFY(report.contains(QStringLiteral("Packed 1 file.")));
+        QString shown = form->Memo1->toPlainText();
+        shown.replace(QRegularExpression(QStringLiteral("etwa \\d+ Millisekunden")),
+                      QStringLiteral("etwa N Millisekunden"));
+        QCOMPARE(shown, QStringLiteral("Starte\n\n") + form->PackerPath +
+                            QStringLiteral(" -7  --crp-ms=10000 \"prog\"\n\n") + report +
+                            QStringLiteral("\nFür diese Operation wurden etwa N Millisekunden "
+                                           "benötigt.\n"));
+    }
+
 private:
+    // A main window whose packer is the real one; none when it is not installed.
+    std::unique_ptr<TUPXForm1> realPackerWindow()
+    {
+        const QString packer = QStringLiteral(KOMPAKTOR_PACKER);
+        if (!QFileInfo(packer).isExecutable())
+            return nullptr;
+        // A folder of its own each time, so that no settings file of an earlier window counts.
+        static int windows = 0;
+        const QString dir = m_dir.filePath(QStringLiteral("echt-%1").arg(++windows));
+        QDir().mkpath(dir);
+        QFile::link(packer, dir + QStringLiteral("/upx"));
+        auto form = std::make_unique<TUPXForm1>(dir + QStringLiteral("/kompaktor"));
+        form->show();
+        [&] { QVERIFY(QTest::qWaitForWindowExposed(form.get())); }();
+        return form;
+    }
+
+    static QByteArray sha256(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly)
+                   ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
+                   : QByteArray();
+    }
+
     QTemporaryDir m_dir;
     QString m_packer;
     std::unique_ptr<TUPXForm1> m_form;

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+// Turns what a program writes to a terminal back into what it writes to a pipe. Text that a
+// carriage return sends back to the start of its line is a progress display, which the next
+// text overwrites: it is taken out of the report and kept as the latest progress. Terminal
+// control sequences are taken out as well. A carriage return before a line feed stays part of
+// the line break.
+class TerminalFilter {
+public:
+    // The report's part of the bytes: whole lines, or the start of a line too long to be a
+    // progress display. The rest waits for the next bytes.
+    QByteArray filter(QByteArrayView bytes);
+    // What still waits, at the end of the output.
+    QByteArray finish();
+
+    // The latest progress display, without the blanks around it; empty while there is none.
+    const QByteArray& progress() const { return m_progress; }
+
+    // A line longer than this is report, not progress.
+    static constexpr qsizetype LongestProgress = 4096;
+
+private:
+    enum class Escape { None, Start, Control, Text, TextEnd };
+
+    void carriageReturn();
+
+    QByteArray m_line;
+    QByteArray m_progress;
+    // The line began after a carriage return: it is a progress display until a line feed ends it.
+    bool m_overwritten = false;
+    bool m_pendingReturn = false;
+    Escape m_escape = Escape::None;
+};
