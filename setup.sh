@@ -23,7 +23,7 @@ as_root() {
 install_packages() {
     local wanted=(cmake make g++ clang-format qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
                   qt6-translations-l10n libgl-dev fonts-liberation xvfb xauth x11-utils xdotool
-                  imagemagick openbox)
+                  imagemagick openbox desktop-file-utils dpkg-dev file)
     command -v npm >/dev/null 2>&1 || wanted+=(nodejs npm)
     local missing=()
     for package in "${wanted[@]}"; do

@@ -9,6 +9,7 @@
 #include "platform/terminationsignals.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QFont>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -59,19 +60,41 @@ void bringToFront(Form& form)
     form.activateWindow();
 }
 
-int runKompaktor(char* programName)
+QString fileArgument(const QStringList& arguments)
 {
+    QString file = arguments.value(0);
+    if (file == QLatin1String("--"))
+        file = arguments.value(1);
+    else if (file.startsWith(QLatin1Char('-')) && !QFileInfo::exists(file))
+        return QString();
+    return file.isEmpty() ? QString() : QFileInfo(file).absoluteFilePath();
+}
+
+void answerLaterStart(TUPXForm1& form, const QString& file)
+{
+    if (!file.isEmpty())
+        form.openFile(file);
+    bringToFront(form);
+}
+
+int runKompaktor(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QFile::decodeName(argv[i]);
+    const QString file = fileArgument(arguments);
+
     const bool platformSelected = selectDisplayPlatform();
-    // The program reads nothing from its command line, not even the toolkit's own options.
-    int argc = 1;
-    char* argv[] = {programName, nullptr};
-    QApplication application(argc, argv);
+    // The command line names a file, never the toolkit's own options.
+    int toolkitArgc = 1;
+    char* toolkitArgv[] = {argv[0], nullptr};
+    QApplication application(toolkitArgc, toolkitArgv);
     // Programs started from here choose their own display connection.
     if (platformSelected)
         qunsetenv("QT_QPA_PLATFORM");
 
     InstanceMarker marker(QStringLiteral("Kompaktor"));
-    if (!marker.acquireOrRequestRestore(RestoreRequestTimeoutMs))
+    if (!marker.acquireOrRequestRestore(RestoreRequestTimeoutMs, file))
         return 0;
 
     // Logout, kill and Ctrl+C end the program as closing its window does: every event loop
@@ -81,8 +104,10 @@ int runKompaktor(char* programName)
                      [] { QCoreApplication::exit(0); });
     setUpApplication(application);
     auto form = std::make_unique<TUPXForm1>();
+    if (!file.isEmpty())
+        form->openFile(file);
     QObject::connect(&marker, &InstanceMarker::restoreRequested, form.get(),
-                     [&form] { bringToFront(*form); });
+                     [&form](const QString& handedOver) { answerLaterStart(*form, handedOver); });
     marker.listen();
     form->show();
     // A signal that came while the window was being made ends the program before it runs.

@@ -1,6 +1,6 @@
 #include "app/application.h"
 
-int main(int, char** argv)
+int main(int argc, char** argv)
 {
-    return runKompaktor(argv[0]);
+    return runKompaktor(argc, argv);
 }

@@ -3,13 +3,12 @@
 #include <QPainter>
 #include <QPixmap>
 
-namespace {
-
-QPixmap drawIcon(int size)
+QImage programIconImage(int size)
 {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
+    // An image, not a pixmap, so that the build can draw it without a display.
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
     painter.scale(size / 16.0, size / 16.0);
     // The file, a white sheet with a folded corner.
     painter.setPen(QColor(0x00, 0x00, 0x80));
@@ -23,15 +22,14 @@ QPixmap drawIcon(int size)
     painter.setBrush(QColor(0xC0, 0x00, 0x00));
     painter.drawPolygon(QPolygon({QPoint(0, 5), QPoint(3, 8), QPoint(0, 11)}));
     painter.drawPolygon(QPolygon({QPoint(16, 5), QPoint(13, 8), QPoint(16, 11)}));
-    return pixmap;
+    painter.end();
+    return image;
 }
-
-} // namespace
 
 QIcon programIcon()
 {
     QIcon icon;
-    icon.addPixmap(drawIcon(16));
-    icon.addPixmap(drawIcon(32));
+    icon.addPixmap(QPixmap::fromImage(programIconImage(16)));
+    icon.addPixmap(QPixmap::fromImage(programIconImage(32)));
     return icon;
 }

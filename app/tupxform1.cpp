@@ -9,6 +9,7 @@
 #include "packer/packercommands.h"
 #include "packer/packerlocation.h"
 #include "packer/profilefile.h"
+#include "packer/settingslocation.h"
 #include "packer/trialreport.h"
 #include "platform/files.h"
 #include "widgets/linklabel.h"
@@ -22,11 +23,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDropEvent>
 #include <QEvent>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -34,6 +38,7 @@
 #include <QTextCursor>
 #include <QTime>
 #include <QTimer>
+#include <QUrl>
 
 #include <utility>
 
@@ -108,6 +113,7 @@ TUPXForm1::TUPXForm1(const QString& executablePath, QWidget* parent)
     RxGradientCaption1->Loaded();
 
     connectHandlers();
+    setAcceptDrops(true);
     Timer1->start();
     FormCreate();
     centreOnScreen();
@@ -154,6 +160,7 @@ void TUPXForm1::FormCreate()
 {
     PageControl1->setCurrentWidget(TS1);
     ProgramDir = directoryPart(m_executablePath);
+    SettingsFile = settingsFilePath(ProgramDir);
     QString path = ProgramDir;
     FindeUPX(path);
     PackerPath = path + QLatin1Char(' ');
@@ -224,8 +231,45 @@ void TUPXForm1::WMSysCommand(TMessage& message)
     Form::Dispatch(message);
 }
 
+namespace {
+
+// The file that a file manager drags: the first of its addresses, when that is a local file.
+QString draggedFile(const QDropEvent& drag)
+{
+    const QMimeData* data = drag.mimeData();
+    if (!data || !data->hasUrls() || !(drag.possibleActions() & Qt::CopyAction))
+        return QString();
+    const QUrl first = data->urls().value(0);
+    const QString path = first.isLocalFile() ? first.toLocalFile() : QString();
+    return path.isEmpty() || QFileInfo(path).isDir() ? QString() : path;
+}
+
+} // namespace
+
+bool TUPXForm1::takeDraggedFile(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if ((type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) ||
+        !watched->isWidgetType() || static_cast<QWidget*>(watched)->window() != this)
+        return false;
+    auto* drag = static_cast<QDropEvent*>(event);
+    const QString file = draggedFile(*drag);
+    if (file.isEmpty())
+        return false;
+    // Copied, never moved: the file manager keeps its file.
+    drag->setDropAction(Qt::CopyAction);
+    drag->accept();
+    if (type == QEvent::Drop)
+        openFile(file);
+    return true;
+}
+
 bool TUPXForm1::eventFilter(QObject* watched, QEvent* event)
 {
+    // A file dragged from a file manager goes into the first file box wherever it is dropped on
+    // the window, also over the edit boxes, which would take its address as text.
+    if (takeDraggedFile(watched, event))
+        return true;
     // A movement over the page itself, or over a disabled control on it that takes no mouse
     // input; labels and enabled controls keep their movements.
     if (event->type() == QEvent::MouseMove && watched->isWidgetType()) {
@@ -259,18 +303,12 @@ void TUPXForm1::Trackbar1Change()
 }
 
 namespace {
-const QString SettingsFileName = QStringLiteral("Kompaktor.INI");
 const QString OptionSection = QStringLiteral("Option");
 } // namespace
 
-QString TUPXForm1::settingsPath() const
-{
-    return ProgramDir + SettingsFileName;
-}
-
 void TUPXForm1::LeseIni()
 {
-    const QString path = settingsPath();
+    const QString& path = SettingsFile;
     const auto flag = [&path](const char* key) {
         return readProfileInteger(path, OptionSection, QLatin1String(key), 0) != 0;
     };
@@ -297,8 +335,9 @@ void TUPXForm1::SchreibeIni()
         return button->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
     };
     // All thirteen keys in one replacement of the file: it never holds half old, half new values.
-    const QString path = settingsPath();
-    if (!writeProfileStrings(path, OptionSection,
+    const QString& path = SettingsFile;
+    if (!makeSettingsFolder(path) ||
+        !writeProfileStrings(path, OptionSection,
                              {{QStringLiteral("Kompresslevel"), ComboBox1->currentText()},
                               {QStringLiteral("Erzwingen"), flag(CBforce)},
                               {QStringLiteral("Methode1"), flag(KmRBtn1)},
@@ -317,7 +356,7 @@ void TUPXForm1::SchreibeIni()
 
 void TUPXForm1::DefaultBtnClick()
 {
-    QFile::remove(settingsPath());
+    QFile::remove(SettingsFile);
     LeseIni();
     setMemLblCaption(Trackbar1->value());
 }
@@ -434,6 +473,12 @@ void TUPXForm1::FilenameBtn1Click()
 {
     if (OpenDialog1->execute())
         Filename1->setText(OpenDialog1->fileName());
+}
+
+void TUPXForm1::openFile(const QString& fileName)
+{
+    OpenDialog1->keep(fileName);
+    Filename1->setText(fileName);
 }
 
 void TUPXForm1::Filename1Change()

@@ -35,13 +35,15 @@ class TUPXForm1 : public Form {
 
 public:
     // The executable's path decides the program's directory, where the packer is looked for
-    // first and the settings file lives.
+    // first and the settings file lives when that folder may be written.
     explicit TUPXForm1(const QString& executablePath = QCoreApplication::applicationFilePath(),
                        QWidget* parent = nullptr);
     ~TUPXForm1() override;
 
     // The directory of the program, up to and including its last "/".
     QString ProgramDir;
+    // The settings file in use, beside the program or in the user's configuration folder.
+    QString SettingsFile;
     // The located packer followed by one blank: the head of every packer command line.
     QString PackerPath;
 
@@ -153,6 +155,9 @@ public:
 
     // Files, trial launch and links
     void FilenameBtn1Click();
+    // A file handed to the program (named on its command line, handed over by a later start,
+    // dropped on the window): taken as if chosen in the first file dialog.
+    void openFile(const QString& fileName);
     void Filename1Change();
     void FilenameBtn2Click();
     void TryBtnClick();
@@ -181,8 +186,9 @@ private:
     void buildOptionsPage();
     void buildAboutPage();
     void connectHandlers();
+    // Handles a drag of a file from a file manager over the window; true when it took the event.
+    bool takeDraggedFile(QObject* watched, QEvent* event);
     void setMemLblCaption(int value);
-    QString settingsPath() const;
     // The options of the options page as the compress command reads them.
     CompressOptions compressOptions() const;
     // Shows the error box and returns false when Filename1 is empty.

@@ -7,16 +7,58 @@
 #include <QLocalSocket>
 #include <QThread>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <memory>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
+// The requests of a later start: "restore\n" alone, or "open N\n" followed by the N bytes of the
+// file name to hand over, which may hold any byte, line breaks too.
 const QByteArray restoreRequest = "restore\n";
+const QByteArray openRequest = "open ";
 const QByteArray restoreDone = "done\n";
+// Far beyond any path the system takes; a longer announcement is no request of ours.
+constexpr qsizetype MaxFileNameBytes = 1 << 16;
+// Both request lines are shorter.
+constexpr qsizetype MaxRequestLine = 16;
+
+QByteArray requestFor(const QString& file)
+{
+    if (file.isEmpty())
+        return restoreRequest;
+    const QByteArray name = QFile::encodeName(file);
+    return openRequest + QByteArray::number(name.size()) + '\n' + name;
+}
+
+enum class Parsed { Incomplete, Request, Invalid };
+
+// Reads one whole request from the start of the bytes received so far.
+Parsed parseRequest(const QByteArray& received, QString& file)
+{
+    const qsizetype lineEnd = received.indexOf('\n');
+    if (lineEnd < 0)
+        return received.size() < MaxRequestLine ? Parsed::Incomplete : Parsed::Invalid;
+    const QByteArray line = received.left(lineEnd + 1);
+    if (line == restoreRequest)
+        return Parsed::Request;
+    if (!line.startsWith(openRequest))
+        return Parsed::Invalid;
+    const QByteArray digits = line.mid(openRequest.size(), line.size() - openRequest.size() - 1);
+    bool ok = !digits.isEmpty() && std::all_of(digits.cbegin(), digits.cend(),
+                                               [](char c) { return c >= '0' && c <= '9'; });
+    const qsizetype length = ok ? digits.toLongLong(&ok) : 0;
+    if (!ok || length > MaxFileNameBytes)
+        return Parsed::Invalid;
+    if (received.size() - line.size() < length)
+        return Parsed::Incomplete;
+    file = QFile::decodeName(received.mid(line.size(), length));
+    return Parsed::Request;
+}
 
 QString markerDirectory()
 {
@@ -96,11 +138,17 @@ void InstanceMarker::serveNextConnection()
 {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            if (!socket->canReadLine())
+        auto received = std::make_shared<QByteArray>();
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket, received] {
+            *received += socket->readAll();
+            QString file;
+            const Parsed parsed = parseRequest(*received, file);
+            if (parsed == Parsed::Incomplete)
                 return;
-            if (socket->readLine() == restoreRequest) {
-                emit restoreRequested();
+            // One request per connection: the rest is not read.
+            disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
+            if (parsed == Parsed::Request) {
+                emit restoreRequested(file);
                 socket->write(restoreDone);
                 socket->flush();
             }
@@ -109,29 +157,32 @@ void InstanceMarker::serveNextConnection()
     }
 }
 
-bool InstanceMarker::acquireOrRequestRestore(int timeoutMs)
+bool InstanceMarker::acquireOrRequestRestore(int timeoutMs, const QString& file)
 {
     const QDeadlineTimer deadline(timeoutMs);
+    const QByteArray request = requestFor(file);
     for (;;) {
         if (acquire())
             return true;
         // The running instance may still be starting and not yet listen, or it may have died
         // without answering: then the marker is free on the next round.
-        if (askToRestore(deadline) || deadline.hasExpired())
+        if (askToRestore(request, deadline) || deadline.hasExpired())
             return false;
         QThread::msleep(50);
     }
 }
 
-bool InstanceMarker::askToRestore(const QDeadlineTimer& deadline) const
+bool InstanceMarker::askToRestore(const QByteArray& request, const QDeadlineTimer& deadline) const
 {
     QLocalSocket socket;
     socket.connectToServer(m_socketPath);
     if (!socket.waitForConnected(int(qBound(qint64(1), deadline.remainingTime(), qint64(200)))))
         return false;
-    socket.write(restoreRequest);
-    if (!socket.waitForBytesWritten(int(qMax<qint64>(deadline.remainingTime(), 1))))
-        return false;
+    socket.write(request);
+    while (socket.bytesToWrite() > 0) {
+        if (!socket.waitForBytesWritten(int(qMax<qint64>(deadline.remainingTime(), 1))))
+            return false;
+    }
     // Waiting ends with the answer, the deadline, or the connection's end when the running
     // instance dies.
     while (!socket.canReadLine()) {

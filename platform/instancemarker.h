@@ -27,21 +27,22 @@ public:
     // Starts answering restore requests of later starts with restoreRequested().
     void listen();
 
-    // Takes the marker, or else asks the instance that holds it to restore its window and waits
-    // for the answer. While no answer comes the marker is tried again, so that a start whose
-    // running instance died meanwhile becomes the first one itself. True when this process holds
-    // the marker now (or no marker could be made at all); false when the running instance
-    // answered or did not answer within the time.
-    bool acquireOrRequestRestore(int timeoutMs);
+    // Takes the marker, or else asks the instance that holds it to restore its window, handing
+    // over the file when one is given, and waits for the answer. While no answer comes the marker
+    // is tried again, so that a start whose running instance died meanwhile becomes the first
+    // one itself. True when this process holds the marker now (or no marker could be made at
+    // all); false when the running instance answered or did not answer within the time.
+    bool acquireOrRequestRestore(int timeoutMs, const QString& file = QString());
 
 signals:
-    // A later start asks for the window; handled before the answer goes back.
-    void restoreRequested();
+    // A later start asks for the window and hands over its file, empty when it has none;
+    // handled before the answer goes back.
+    void restoreRequested(const QString& file);
 
 private:
     void serveNextConnection();
     // One request to the running instance; true when it answered that it restored its window.
-    bool askToRestore(const QDeadlineTimer& deadline) const;
+    bool askToRestore(const QByteArray& request, const QDeadlineTimer& deadline) const;
 
     QString m_lockPath;
     QString m_socketPath;

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -177,6 +178,57 @@ private slots:
         QCOMPARE(fileButtonsEnabled(), exists);
         QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("boese"))));
         QVERIFY(m_opened.isEmpty());
+    }
+
+    void fileOnTheCommandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("relative, the first of several")
+            << QStringList{"Bibliothek.dll", "Programm.exe"} << "Bibliothek.dll";
+        QTest::newRow("missing file") << QStringList{"neu.exe"} << "neu.exe";
+        QTest::newRow("existing file named like an option") << QStringList{"-d"} << "-d";
+        QTest::newRow("option") << QStringList{"-platform", "xcb"} << "";
+        QTest::newRow("after the end of options") << QStringList{"--", "-x.exe"} << "-x.exe";
+        QTest::newRow("none") << QStringList{} << "";
+    }
+
+    void fileOnTheCommandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, file);
+        QCOMPARE(fileArgument(arguments), file.isEmpty() ? file : m_dir->filePath(file));
+    }
+
+    void droppingFiles()
+    {
+        // Two files dragged from a file manager, their addresses also as text, dropped on the
+        // first file box: the first file is taken as if chosen in the first dialog.
+        const QString dll = m_dir->filePath(QStringLiteral("Bibliothek.dll"));
+        QMimeData files;
+        files.setUrls({QUrl::fromLocalFile(dll),
+                       QUrl::fromLocalFile(m_dir->filePath(QStringLiteral("Programm.exe")))});
+        files.setText(dll);
+        m_form->Filename2->setText(QStringLiteral("vorher"));
+        QVERIFY(drop(m_form->Filename1, files));
+        QCOMPARE(m_form->Filename1->text(), dll);
+        QVERIFY(m_form->Filename2->text().isEmpty());
+        QVERIFY(fileButtonsEnabled());
+        FileDialogAnswer offered(
+            [&dll](QFileDialog* dialog) {
+                QCOMPARE(dialog->selectedNameFilter(),
+                         QStringLiteral("Laufzeitbibliothek (*.dll)"));
+                QCOMPARE(dialog->selectedFiles(), QStringList{dll});
+            },
+            {});
+        m_form->FilenameBtn1Click();
+        QVERIFY(offered.seen());
+
+        // An address on the web is no file to take, wherever it is dropped.
+        QMimeData web;
+        web.setUrls({QUrl(QStringLiteral("https://example.org/a.exe"))});
+        QVERIFY(!drop(m_form->TS1, web));
+        QCOMPARE(m_form->Filename1->text(), dll);
     }
 
     void editingAfterPicking()
@@ -437,6 +489,20 @@ private:
         for (const QPushButton* button : buttons)
             [&] { QCOMPARE(button->isEnabled(), first); }();
         return first;
+    }
+
+    // Drags the data onto the widget and drops it there; true when the drop was taken as a copy.
+    static bool drop(QWidget* target, const QMimeData& data)
+    {
+        const QPoint at = target->rect().center();
+        const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+        QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent drop(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &drop);
+        return drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
     }
 
     void pick(const QString& file)

@@ -10,13 +10,17 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocalSocket>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <pwd.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -292,7 +296,93 @@ private slots:
             (QStringList{QStringLiteral("Kompaktor.INI"), QStringLiteral("Kompaktor.INI.backup")}));
     }
 
+    void installedProgramRunByAUser()
+    {
+        // Installed by the administrator and run by an ordinary user: the program's folder is
+        // not the user's to write, so the settings go to the user's configuration folder, made
+        // at the first save; a settings file beside the program that the user may write is used
+        // in its place.
+        // The tests run with an empty search path.
+        const QString setpriv = QStandardPaths::findExecutable(
+            QStringLiteral("setpriv"), {QStringLiteral("/usr/bin"), QStringLiteral("/bin")});
+        if (::geteuid() != 0 || setpriv.isEmpty())
+            QSKIP("needs the super-user and setpriv to start the program as another user");
+        const passwd* nobody = ::getpwnam("nobody");
+        QVERIFY(nobody);
+        constexpr auto open = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                              QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                              QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                              QFileDevice::ExeOther;
+        QVERIFY(QFile::setPermissions(m_dir->path(), open));
+        const QString prog = m_dir->filePath(QStringLiteral("prog/"));
+        QVERIFY(QDir().mkpath(prog));
+        QVERIFY(QFile::copy(QStringLiteral(KOMPAKTOR_BINARY), prog + QStringLiteral("kompaktor")));
+        QVERIFY(QFile(prog + QStringLiteral("upx")).open(QIODevice::WriteOnly));
+        const QString home = m_dir->filePath(QStringLiteral("home"));
+        const QString runtime = m_dir->filePath(QStringLiteral("run"));
+        for (const QString& folder : {home, runtime}) {
+            QVERIFY(QDir().mkpath(folder));
+            QVERIFY(::chown(QFile::encodeName(folder).constData(), nobody->pw_uid,
+                            nobody->pw_gid) == 0);
+            QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                      QFileDevice::ExeOwner));
+        }
+        const QString config = home + QStringLiteral("/Einstellungen");
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), home);
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        const auto runAndTerminate = [&] {
+            QProcess program;
+            program.setProcessEnvironment(environment);
+            program.setProcessChannelMode(QProcess::ForwardedChannels);
+            program.start(setpriv, {QStringLiteral("--reuid=%1").arg(nobody->pw_uid),
+                                    QStringLiteral("--regid=%1").arg(nobody->pw_gid),
+                                    QStringLiteral("--clear-groups"), QStringLiteral("--"),
+                                    prog + QStringLiteral("kompaktor")});
+            QVERIFY(program.waitForStarted(5000));
+            const QString socket =
+                runtime + QStringLiteral("/Kompaktor-%1.socket").arg(nobody->pw_uid);
+            const auto serving = [&socket] {
+                QLocalSocket client;
+                client.connectToServer(socket);
+                return client.waitForConnected(1000);
+            };
+            QTRY_VERIFY_WITH_TIMEOUT(serving(), 15000);
+            // Ended as at logout; a failed save would hold the program in its error box.
+            program.terminate();
+            QVERIFY(program.waitForFinished(10000));
+            QCOMPARE(program.exitCode(), 0);
+        };
+
+        runAndTerminate();
+        const QString inConfig = config + QStringLiteral("/Kompaktor/Kompaktor.INI");
+        QCOMPARE(fileContent(inConfig), WrittenFromNothing);
+        QCOMPARE(QFileInfo(inConfig).ownerId(), nobody->pw_uid);
+        QVERIFY(!QFile::exists(prog + QStringLiteral("Kompaktor.INI")));
+
+        const QString beside = prog + QStringLiteral("Kompaktor.INI");
+        QFile file(beside);
+        QVERIFY(file.open(QIODevice::WriteOnly) &&
+                file.write("[Option]\r\nSpeicher=20000\r\n") > 0);
+        file.close();
+        QVERIFY(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                    QFileDevice::ReadOther | QFileDevice::WriteOther));
+        runAndTerminate();
+        const QByteArray written = fileContent(beside);
+        QVERIFY2(written.startsWith("[Option]\r\nSpeicher=20000\r\nKompresslevel=7\r\n") &&
+                     written.endsWith("AllIcons=0\r\n"),
+                 written.constData());
+        QCOMPARE(fileContent(inConfig), WrittenFromNothing);
+    }
+
 private:
+    static QByteArray fileContent(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
     std::unique_ptr<TUPXForm1> makeForm()
     {
         return std::make_unique<TUPXForm1>(m_dir->filePath(QStringLiteral("kompaktor")));

@@ -4,8 +4,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -86,6 +88,37 @@ private slots:
         QVERIFY(!form.isMaximized());
         QTRY_COMPARE(form.clientArea()->size(), QSize(761, 517));
         QCOMPARE(form.size(), QSize(767, 542));
+    }
+
+    void secondStartHandsItsFileOver()
+    {
+        // A later start in another folder names a file relative to it, whose name holds a line
+        // break and umlauts, and a second file: the running window takes the first as if it
+        // had been chosen in the first file dialog.
+        InstanceMarker marker(QStringLiteral("Kompaktor"));
+        QVERIFY(marker.acquire());
+        TUPXForm1 form(m_runtime->filePath(QStringLiteral("kompaktor")));
+        connect(&marker, &InstanceMarker::restoreRequested, &form,
+                [&form](const QString& file) { answerLaterStart(form, file); });
+        marker.listen();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.setWindowState(Qt::WindowMinimized);
+        QTRY_VERIFY(form.isMinimized());
+        const QString folder = m_runtime->filePath(QStringLiteral("Ordner"));
+        const QString name = QStringLiteral("Zeile\nfür Jörg.EXE");
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QFile(folder + QLatin1Char('/') + name).open(QIODevice::WriteOnly));
+
+        QProcess* second =
+            start(QStringLiteral(KOMPAKTOR_BINARY), {name, QStringLiteral("b.exe")}, folder);
+        QTRY_COMPARE_WITH_TIMEOUT(second->state(), QProcess::NotRunning, 15000);
+        QCOMPARE(second->exitCode(), 0);
+        const QString path = folder + QLatin1Char('/') + name;
+        QCOMPARE(form.Filename1->text(), path);
+        QCOMPARE(form.Filename2->text(), path);
+        QVERIFY(form.KompressBtn->isEnabled() && form.TryBtn->isEnabled());
+        QVERIFY(!form.isMinimized());
     }
 
     void killedInstanceLeavesNoMarker()
@@ -203,12 +236,14 @@ private slots:
     }
 
 private:
-    QProcess* start(const QString& program = QStringLiteral(KOMPAKTOR_BINARY))
+    QProcess* start(const QString& program = QStringLiteral(KOMPAKTOR_BINARY),
+                    const QStringList& arguments = {}, const QString& folder = QString())
     {
         auto* process = new QProcess;
         process->setProcessEnvironment(m_environment);
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process->start(program, {});
+        process->setWorkingDirectory(folder);
+        process->start(program, arguments);
         [&] { QVERIFY(process->waitForStarted(5000)); }();
         m_processes << process;
         return process;

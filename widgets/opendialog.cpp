@@ -1,6 +1,8 @@
 #include "widgets/opendialog.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 
 OpenDialog::OpenDialog(const QString& title, const QList<Filter>& filters, QWidget* parent)
     : QObject(parent), m_title(title), m_parent(parent)
@@ -11,6 +13,7 @@ OpenDialog::OpenDialog(const QString& title, const QList<Filter>& filters, QWidg
         const QString pattern =
             filter.pattern == QLatin1String("*.*") ? QStringLiteral("*") : filter.pattern;
         m_descriptions << filter.description;
+        m_patterns << pattern;
         m_nameFilters << filter.description + QStringLiteral(" (") + pattern + QLatin1Char(')');
     }
 }
@@ -33,4 +36,17 @@ bool OpenDialog::execute()
     m_fileName = dialog.selectedFiles().constFirst();
     m_filterIndex = qMax(0, m_descriptions.indexOf(dialog.selectedNameFilter()));
     return true;
+}
+
+void OpenDialog::keep(const QString& fileName)
+{
+    m_fileName = fileName;
+    // The dialog's filters see no letter case.
+    const QString name = QFileInfo(fileName).fileName();
+    for (qsizetype i = 0; i < m_patterns.size(); ++i) {
+        if (QDir::match(m_patterns.at(i), name)) {
+            m_filterIndex = int(i);
+            return;
+        }
+    }
 }

@@ -28,6 +28,9 @@ public:
     // Shows the dialog modally; true when the user confirmed a file.
     bool execute();
 
+    // Keeps the file as if the user had confirmed it, with the first filter entry that shows it.
+    void keep(const QString& fileName);
+
     // The full path of the file last confirmed, empty before the first confirmation.
     QString fileName() const { return m_fileName; }
     int filterIndex() const { return m_filterIndex; }
@@ -36,6 +39,7 @@ private:
     QString m_title;
     QStringList m_descriptions;
     QStringList m_nameFilters;
+    QStringList m_patterns;
     QWidget* m_parent;
     QString m_initialDir;
     QString m_defaultExt;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Copies the program alone into a fresh folder, with the packer beside it, starts it there on a
-# virtual X display, finds its window, checks its size and title, takes a screenshot, closes the
-# window again and checks that the settings were written beside the program.
+# virtual X display with a packed file named on its command line, finds its window, checks its
+# size and title, takes a screenshot, unpacks the named file with the "Dekomprimieren" button,
+# closes the window again and checks that the settings were written beside the program.
 #   smoke.sh PROGRAM PACKER SCREENSHOT
 set -euo pipefail
 screenshot=$3
@@ -12,11 +13,15 @@ trap 'kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
 mkdir "$work/Kompaktor Programm"
 program=$work/Kompaktor\ Programm/kompaktor
 cp "$1" "$program"
-[ -x "$2" ] && cp "$2" "$work/Kompaktor Programm/upx"
+cp "$2" "$work/Kompaktor Programm/upx"
 export XDG_RUNTIME_DIR=$work
 unset QT_QPA_PLATFORM
+# The packer is itself a packed program: the file to unpack, named relative to the start folder.
+mkdir "$work/Dateien"
+cp "$2" "$work/Dateien/gepackt"
+packed_size=$(stat -c %s "$work/Dateien/gepackt")
 cd "$work"
-"$program" &
+"$program" Dateien/gepackt &
 pid=$!
 
 window=
@@ -32,6 +37,15 @@ size=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print
 [ "$size" = 767x542 ] || { echo "window is $size, not 767x542 (client area 761x517 in its frame)"; exit 1; }
 import -window root "$screenshot"
 
+# The named file enabled the file commands: "Dekomprimieren" unpacks it.
+xdotool mousemove --window "$window" 100 118 click 1
+for _ in $(seq 100); do
+    [ "$(stat -c %s "$work/Dateien/gepackt")" -gt "$packed_size" ] && break
+    sleep 0.1
+done
+[ "$(stat -c %s "$work/Dateien/gepackt")" -gt "$packed_size" ] ||
+    { echo "the file named on the command line was not unpacked"; exit 1; }
+
 "$(dirname "$0")/xclose.py" "$window"
 for _ in $(seq 50); do
     kill -0 "$pid" 2>/dev/null || break
@@ -44,4 +58,4 @@ fi
 wait "$pid"
 grep -q '^Speicher=10000' "$work/Kompaktor Programm/Kompaktor.INI" ||
     { echo "no settings written beside the program"; exit 1; }
-echo "smoke test passed: window $size, screenshot $screenshot"
+echo "smoke test passed: window $size, named file unpacked, screenshot $screenshot"

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the build into a fresh prefix and checks what the desktop gets there: a valid desktop
+# entry whose command is the installed launcher, the launcher leading to the program with its
+# packer beside it, and the program's icon in each size of the icon theme.
+#   installed.sh BUILD_DIR
+set -euo pipefail
+fail() {
+    echo "$*"
+    exit 1
+}
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+cmake --install "$1" --prefix "$prefix" >/dev/null
+
+entry=$prefix/share/applications/kompaktor.desktop
+problems=$(desktop-file-validate "$entry" 2>&1) || true
+[ -z "$problems" ] || fail "desktop-file-validate: $problems"
+command=$(sed -n 's/^Exec=\([^ ]*\) %f$/\1/p' "$entry")
+[ -n "$command" ] || fail "no 'Exec=COMMAND %f' line in the desktop entry"
+[ "$(readlink -f "$prefix/bin/$command")" = "$prefix/lib/kompaktor/kompaktor" ] ||
+    fail "bin/$command does not lead to lib/kompaktor/kompaktor"
+[ -x "$prefix/lib/kompaktor/kompaktor" ] && [ -x "$prefix/lib/kompaktor/upx" ] ||
+    fail "program or packer missing in lib/kompaktor"
+icon=$(sed -n 's/^Icon=//p' "$entry")
+for size in 16 32 48 64 128; do
+    file -b "$prefix/share/icons/hicolor/${size}x$size/apps/$icon.png" |
+        grep -q "^PNG image data, $size x $size," || fail "no $size-pixel icon '$icon'"
+done
+echo "installed: desktop entry valid, launcher, program, packer and five icons in place"
