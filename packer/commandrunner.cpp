@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <functional>
 
@@ -41,6 +42,13 @@ public:
             m_sink.append(LineBreak + line);
             m_endsWithBreak = line.isEmpty();
         }
+    }
+
+    // Ends an unfinished last line.
+    void endLine()
+    {
+        if (!m_endsWithBreak)
+            appendRaw(LineBreak);
     }
 
     void appendRaw(const QString& text)
@@ -224,15 +232,17 @@ public:
         m_slave = -1;
     }
 
-    // Reads what the terminal holds now and what follows at once, up to a limit; false once
-    // the packer's side is closed and all is read. A terminal passes a few kilobytes at a time,
-    // so waiting a moment for more saves a trip through the event loop for each of them.
+    // Reads what the terminal holds now and what follows at once, for a few milliseconds at
+    // most; false once the packer's side is closed and all is read. A terminal passes a few
+    // kilobytes at a time, so waiting a moment for more saves a trip through the event loop for
+    // each of them.
     bool read(QByteArray& bytes) const
     {
-        constexpr qsizetype Limit = 1024 * 1024;
+        QElapsedTimer clock;
+        clock.start();
         char buffer[65536];
         pollfd wanted{m_master, POLLIN, 0};
-        while (bytes.size() < Limit) {
+        while (clock.elapsed() < 20) {
             const ssize_t got = ::read(m_master, buffer, sizeof buffer);
             if (got > 0)
                 bytes.append(buffer, got);
@@ -244,16 +254,19 @@ public:
         return true;
     }
 
-    // Reads until the packer's side is closed (or nothing more came for a second, when some
-    // other process keeps it open).
+    // Reads what the ended packer left, until its side is closed; at most for half a second,
+    // when a process it started keeps the terminal open.
     void drain(const std::function<void(const QByteArray&)>& take) const
     {
+        QElapsedTimer clock;
+        clock.start();
         pollfd wanted{m_master, POLLIN, 0};
         for (;;) {
             QByteArray bytes;
             const bool more = read(bytes);
             take(bytes);
-            if (!more || (bytes.isEmpty() && ::poll(&wanted, 1, 1000) <= 0))
+            const int left = 500 - int(clock.elapsed());
+            if (!more || left <= 0 || (bytes.isEmpty() && ::poll(&wanted, 1, left) <= 0))
                 return;
         }
     }
@@ -284,13 +297,38 @@ QStringList temporaryFilesOf(const QString& workFile)
     return found;
 }
 
-// Ends the packer: asked first, then forced.
+// Ends the packer and whatever it started: asked first, then forced. The packer leads a
+// process group of its own.
 void stopPacker(QProcess& process)
 {
-    process.terminate();
+    const auto signalGroup = [&process](int sig) {
+        if (process.processId() > 0)
+            ::kill(-pid_t(process.processId()), sig);
+    };
+    signalGroup(SIGTERM);
     if (!process.waitForFinished(1000))
-        process.kill();
+        signalGroup(SIGKILL);
     process.waitForFinished(1000);
+    signalGroup(SIGKILL);
+}
+
+// After the packer was stopped: what it left half done goes, unless it stopped between its last
+// two steps, when it had removed the file it worked on and its finished temporary file waited
+// to take its place. That step is done for it then. Returns true in that case.
+bool cleanUpAfter(const QString& workFile, const QStringList& temporaryBefore)
+{
+    QStringList left;
+    for (const QString& file : temporaryFilesOf(workFile)) {
+        if (!temporaryBefore.contains(file))
+            left << file;
+    }
+    if (left.isEmpty())
+        return false;
+    if (!QFileInfo::exists(workFile) && left.size() == 1 && QFile::rename(left.first(), workFile))
+        return true;
+    for (const QString& file : std::as_const(left))
+        QFile::remove(file);
+    return false;
 }
 
 // The run going on now, for cancel().
@@ -351,16 +389,24 @@ bool CommandRunner::run(const PackerCommand& command, TranscriptSink& output,
         }
     };
     QSocketNotifier* terminalOutput = nullptr;
-    if (terminal.isOpen()) {
+    // The packer leads a process group of its own, so that stopping it stops what it started,
+    // and a Ctrl+C meant for us reaches it only through us.
+    const int slave = terminal.slave();
+    process.setChildProcessModifier([slave] {
+        ::setpgid(0, 0);
         // Standard output and standard error go to the terminal, in the order written.
-        process.setChildProcessModifier([slave = terminal.slave()] {
+        if (slave >= 0) {
             ::dup2(slave, STDOUT_FILENO);
             ::dup2(slave, STDERR_FILENO);
-        });
+        }
+    });
+    if (terminal.isOpen()) {
         terminalOutput = new QSocketNotifier(terminal.master(), QSocketNotifier::Read, &process);
         QObject::connect(terminalOutput, &QSocketNotifier::activated, [&] {
             QByteArray bytes;
-            terminal.read(bytes);
+            // Nothing more comes once the packer's side is closed.
+            if (!terminal.read(bytes))
+                terminalOutput->setEnabled(false);
             takeFromTerminal(bytes);
         });
     } else {
@@ -389,6 +435,7 @@ bool CommandRunner::run(const PackerCommand& command, TranscriptSink& output,
     } else {
         loop.exec();
         bool stopped = process.state() != QProcess::NotRunning;
+        bool finishedForIt = false;
         if (stopped) {
             // Cancelled, or the application quits: the packer is not left working on its own,
             // and what it leaves half done goes; the file it worked on is still the old one.
@@ -396,13 +443,10 @@ bool CommandRunner::run(const PackerCommand& command, TranscriptSink& output,
             elapsed = clock.elapsed();
             QObject::disconnect(&process, nullptr, &loop, nullptr);
             stopPacker(process);
-            stopped = process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0;
-        }
-        if (stopped) {
-            for (const QString& file : temporaryFilesOf(command.workFile)) {
-                if (!temporaryBefore.contains(file))
-                    QFile::remove(file);
-            }
+            stopped = process.state() != QProcess::NotRunning ||
+                      process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0;
+            if (stopped)
+                finishedForIt = cleanUpAfter(command.workFile, temporaryBefore);
         }
         if (!stopped || thisRun.cancelled) {
             if (terminalOutput) {
@@ -414,8 +458,13 @@ bool CommandRunner::run(const PackerCommand& command, TranscriptSink& output,
             }
             packerOutput.finish();
             appendInPieces(transcript, outputText(packerOutput));
-            if (stopped)
+            if (stopped) {
+                transcript.endLine();
+                if (finishedForIt)
+                    transcript.addLine(QStringLiteral(
+                        "Die Datei war schon fertig bearbeitet und wurde behalten."));
                 transcript.addLine(QStringLiteral("Operation wurde abgebrochen!"));
+            }
         }
     }
     transcript.addLine(QString());

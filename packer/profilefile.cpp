@@ -268,19 +268,6 @@ void removeLeftovers(const QString& target)
     }
 }
 
-bool writeAll(int fd, const QByteArray& content)
-{
-    for (qsizetype done = 0; done < content.size();) {
-        const ssize_t written = ::write(fd, content.constData() + done, content.size() - done);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        done += written;
-    }
-    return true;
-}
-
 // Gives the new file the old one's permissions, and its owner, so that a run as root does not
 // take a user's settings away from the user (the owner only as far as allowed).
 void takeOverAttributes(int fd, const QString& old)
@@ -314,7 +301,9 @@ bool replaceFile(const QString& target, const QByteArray& content, bool folderWr
                file.write(content) == content.size() && file.flush();
     }
     takeOverAttributes(fd, target);
-    const bool written = writeAll(fd, content) && ::fsync(fd) == 0;
+    QFile file;
+    const bool written = file.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle) &&
+                         file.write(content) == content.size() && file.flush() && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     if (written && closed && ::rename(temporary.constData(), name.constData()) == 0)
         return true;
@@ -394,10 +383,9 @@ bool writeProfileStrings(const QString& path, const QString& section,
             .replace(QLatin1Char('\n'), QLatin1Char(' '));
         after = withKeyLine(after, sectionName, keyName, keyName.toUtf8() + '=' + oneLine.toUtf8());
     }
+    removeLeftovers(target);
     if (exists && after == before)
         return true;
-
-    removeLeftovers(target);
     return replaceFile(target, after, folderWritable);
 }
 

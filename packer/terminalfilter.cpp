@@ -40,25 +40,35 @@ QByteArray TerminalFilter::filter(QByteArrayView bytes)
         }
         const char c = bytes[i];
         // Control sequences: ESC [ ... final byte, ESC ] ... BEL or ESC \, ESC and one byte.
-        switch (m_escape) {
-        case Escape::None:
-            break;
-        case Escape::Start:
-            m_escape = c == '[' ? Escape::Control : c == ']' ? Escape::Text : Escape::None;
-            continue;
-        case Escape::Control:
-            if (c >= 0x40 && c <= 0x7E)
+        // A line break, or a text sequence grown too long, ends a sequence left unfinished.
+        if (m_escape != Escape::None) {
+            if (c == '\n' || c == '\r' || ++m_escapeLength > LongestProgress) {
                 m_escape = Escape::None;
-            continue;
-        case Escape::Text:
-            if (c == '\a')
-                m_escape = Escape::None;
-            else if (c == '\x1B')
-                m_escape = Escape::TextEnd;
-            continue;
-        case Escape::TextEnd:
-            m_escape = c == '\x1B' ? Escape::TextEnd : c == '\\' ? Escape::None : Escape::Text;
-            continue;
+            } else {
+                switch (m_escape) {
+                case Escape::Start:
+                    m_escape = c == '[' ? Escape::Control : c == ']' ? Escape::Text : Escape::None;
+                    break;
+                case Escape::Control:
+                    if (c >= 0x40 && c <= 0x7E)
+                        m_escape = Escape::None;
+                    break;
+                case Escape::Text:
+                    if (c == '\a')
+                        m_escape = Escape::None;
+                    else if (c == '\x1B')
+                        m_escape = Escape::TextEnd;
+                    break;
+                case Escape::TextEnd:
+                    m_escape = c == '\x1B' ? Escape::TextEnd
+                               : c == '\\' ? Escape::None
+                                           : Escape::Text;
+                    break;
+                case Escape::None:
+                    break;
+                }
+                continue;
+            }
         }
         if (m_pendingReturn) {
             m_pendingReturn = false;
@@ -70,6 +80,7 @@ QByteArray TerminalFilter::filter(QByteArrayView bytes)
         }
         if (c == '\x1B') {
             m_escape = Escape::Start;
+            m_escapeLength = 0;
         } else if (c == '\r') {
             m_pendingReturn = true;
         } else if (c == '\n') {

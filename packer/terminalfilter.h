@@ -33,4 +33,5 @@ private:
     bool m_overwritten = false;
     bool m_pendingReturn = false;
     Escape m_escape = Escape::None;
+    qsizetype m_escapeLength = 0;
 };

@@ -8,11 +8,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -196,9 +198,10 @@ qint64 monotonicMilliseconds()
 // it started have closed it.
 class Relay {
 public:
-    Relay(pid_t program, const RelayPipes& pipes, qint64 deadline)
-        : m_program(program), m_sources{pipes.output[0], pipes.error[0]}, m_report(pipes.report[1]),
-          m_status(pipes.status[1]), m_deadline(deadline), m_started(monotonicMilliseconds())
+    // The descriptors in the order RelayDescriptors lists them.
+    Relay(pid_t program, const int (&fds)[4], qint64 started, qint64 deadline)
+        : m_program(program), m_sources{fds[0], fds[1]}, m_report(fds[2]), m_status(fds[3]),
+          m_deadline(deadline), m_started(started)
     {
         m_programEnd = int(::syscall(SYS_pidfd_open, program, 0));
     }
@@ -323,7 +326,7 @@ private:
     qint64 m_omitted = 0;
 };
 
-// Puts the descriptor at the given number for the program, open across exec.
+// Puts the descriptor at the given number, open across exec.
 void placeDescriptor(int fd, int target)
 {
     if (fd == target)
@@ -332,9 +335,44 @@ void placeDescriptor(int fd, int target)
         ::dup2(fd, target);
 }
 
+// Where the relay finds its pipes once it runs as a program of its own: the program's output
+// and error, the report and the status to the watch.
+constexpr int RelayDescriptors[4] = {3, 4, 5, 6};
+
+// The name under which an executable runs as a relay; the processes show it.
+constexpr char RelayName[] = "kompaktor-relay";
+
+// The executable that runs relays, when there is one.
+QByteArray& relayExecutable()
+{
+    static QByteArray path;
+    return path;
+}
+
+// The decimal text of a number, written without allocating.
+void formatNumber(qint64 value, char (&text)[24])
+{
+    char digits[24];
+    int count = 0;
+    const bool negative = value < 0;
+    quint64 rest = negative ? quint64(-(value + 1)) + 1 : quint64(value);
+    do {
+        digits[count++] = char('0' + rest % 10);
+        rest /= 10;
+    } while (rest > 0);
+    int at = 0;
+    if (negative)
+        text[at++] = '-';
+    while (count > 0)
+        text[at++] = digits[--count];
+    text[at] = '\0';
+}
+
 // Becomes the relay of the program: in a session of its own, so that the end of our terminal
 // or our process group does not take it along, with default signal handling, and with none of
-// our descriptors but its pipes, so that it holds none of our locks or sockets.
+// our descriptors but its pipes, so that it holds none of our locks or sockets. Once the program
+// runs, the relay executes this executable anew as a small program of its own: as a copy of
+// ours it would keep all our memory for as long as the program runs.
 [[noreturn]] void runRelay(const char* path, char* const argv[], int errorPipe,
                            const RelayPipes& pipes, int watchMs, int maxFd)
 {
@@ -351,8 +389,9 @@ void placeDescriptor(int fd, int target)
         if (std::find(std::begin(kept), std::end(kept), fd) == std::end(kept))
             ::close(fd);
     }
-    const qint64 deadline = monotonicMilliseconds() + watchMs;
-    const pid_t program = ::fork();
+    const qint64 started = monotonicMilliseconds();
+    const qint64 deadline = started + watchMs;
+    const pid_t program = ::_Fork();
     if (program == 0) {
         placeDescriptor(pipes.output[1], STDOUT_FILENO);
         placeDescriptor(pipes.error[1], STDERR_FILENO);
@@ -365,9 +404,32 @@ void placeDescriptor(int fd, int target)
     ::close(errorPipe);
     ::close(pipes.output[1]);
     ::close(pipes.error[1]);
-    for (const int fd : {pipes.output[0], pipes.error[0], pipes.report[1]})
+    // The pipes go to their fixed numbers by way of copies above them, whatever numbers they
+    // had, so that none is overwritten before it is copied.
+    int copies[4];
+    const int ends[4] = {pipes.output[0], pipes.error[0], pipes.report[1], pipes.status[1]};
+    for (int i = 0; i < 4; ++i) {
+        copies[i] = ::fcntl(ends[i], F_DUPFD, 10);
+        ::close(ends[i]);
+    }
+    for (int i = 0; i < 4; ++i) {
+        placeDescriptor(copies[i], RelayDescriptors[i]);
+        ::close(copies[i]);
+    }
+    for (int i = 0; i < 3; ++i) {
+        const int fd = RelayDescriptors[i];
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    Relay(program, pipes, deadline).run();
+    }
+    char programText[24], startedText[24], deadlineText[24];
+    formatNumber(program, programText);
+    formatNumber(started, startedText);
+    formatNumber(deadline, deadlineText);
+    char* const relayArgv[] = {const_cast<char*>(RelayName), programText, startedText, deadlineText,
+                               nullptr};
+    if (!relayExecutable().isEmpty())
+        ::execve(relayExecutable().constData(), relayArgv, environ);
+    // Without an executable for it, the copy relays.
+    Relay(program, RelayDescriptors, started, deadline).run();
 }
 
 // The watch's side: collects what the relay forwards and hands the program's end to the
@@ -485,7 +547,7 @@ int startDetached(const QByteArray& path, const ProgramWatchRequest* watch)
     }
     if (intermediate == 0) {
         ::close(errorPipe[0]);
-        const pid_t pid = ::fork();
+        const pid_t pid = ::_Fork();
         if (pid == 0) {
             if (watch)
                 runRelay(program.constData(), argv, errorPipe[1], relay, watch->milliseconds,
@@ -531,6 +593,23 @@ int startDetached(const QByteArray& path, const ProgramWatchRequest* watch)
 }
 
 } // namespace
+
+void setProgramRelayExecutable(const QString& executable)
+{
+    relayExecutable() = QFile::encodeName(executable);
+}
+
+bool isProgramRelay(int argc, char** argv)
+{
+    return argc == 4 && std::strcmp(argv[0], RelayName) == 0;
+}
+
+void runProgramRelay(char** argv)
+{
+    ::prctl(PR_SET_NAME, RelayName);
+    const auto number = [](const char* text) { return std::strtoll(text, nullptr, 10); };
+    Relay(pid_t(number(argv[1])), RelayDescriptors, number(argv[2]), number(argv[3])).run();
+}
 
 DocumentOpener desktopOpener()
 {

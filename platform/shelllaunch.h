@@ -73,3 +73,11 @@ constexpr qsizetype WatchedOutputBytes = 64 * 1024;
 // writes; so the program never finds its output closed.
 int ShellExecute(const QString& document, const DocumentOpener& opener = desktopOpener(),
                  const ProgramWatchRequest* watch = nullptr);
+
+// The relay of a watched program runs an executable anew under a name of its own, so that it
+// does not keep a copy of this process's memory: one whose entry asks first whether it was
+// started so (isProgramRelay) and then only relays (runProgramRelay). Without one, the relay
+// stays a copy of this process.
+void setProgramRelayExecutable(const QString& executable);
+bool isProgramRelay(int argc, char** argv);
+[[noreturn]] void runProgramRelay(char** argv);

@@ -138,15 +138,56 @@ private slots:
                                            "printf 'Anfang\\n\\r  1/2 [#.]  10%%'\n/bin/sleep 0.2\n"
                                            "printf '\\r  2/2 [##]  90%%'\n/bin/sleep 0.2\n"
                                            "printf '\\r          \\r\\033[1;32mfertig\\033[0m\\n'\n"
-                                           "printf 'Zeile mit CR LF\\r\\n'\n");
+                                           "printf 'Zeile mit CR LF\\r\\n'\n"
+                                           "printf 'kaputt \\033[12;\\nweiter\\n'\n");
         StringSink sink;
         QStringList progress;
         QVERIFY(CommandRunner::run({packer, {}, packer}, sink,
                                    [&progress](const QString& text) { progress << text; }));
         QCOMPARE(withoutTime(sink.text),
-                 header(packer) + "Anfang\nfertig\nZeile mit CR LF\r\n\r\n" + TimeLine + "\r\n");
+                 header(packer) + "Anfang\nfertig\nZeile mit CR LF\r\nkaputt \nweiter\n\r\n" +
+                     TimeLine + "\r\n");
         QVERIFY2(progress.contains(QStringLiteral("2/2 [##]  90%")),
                  qPrintable(progress.join('|')));
+    }
+
+    void cancelledBetweenThePackersLastSteps()
+    {
+        // The packer has removed the file and not yet put its finished work in its place when
+        // it is stopped: the finished work becomes the file, nothing is lost.
+        const QString file = m_dir.filePath(QStringLiteral("werk.exe"));
+        QFile original(file);
+        QVERIFY(original.open(QIODevice::WriteOnly) && original.write("gepackt") == 7);
+        original.close();
+        const QString packer = writeScript(m_dir.filePath(QStringLiteral("upx-laststeps")),
+                                           "cp \"$1\" \"${1%.exe}.upx\"\nrm \"$1\"\n"
+                                           "printf 'halbe Zeile'\nexec /bin/sleep 30\n");
+        StringSink sink;
+        QTimer::singleShot(500, [] { CommandRunner::cancel(); });
+        QVERIFY(CommandRunner::run({packer, {file}, packer, file}, sink));
+        QCOMPARE(withoutTime(sink.text),
+                 header(packer) +
+                     "halbe Zeile\r\nDie Datei war schon fertig bearbeitet und wurde behalten.\r\n"
+                     "Operation wurde abgebrochen!\r\n\r\n" +
+                     TimeLine + "\r\n");
+        QVERIFY(original.open(QIODevice::ReadOnly));
+        QCOMPARE(original.readAll(), QByteArray("gepackt"));
+        QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("werk.upx"))));
+    }
+
+    void aChildKeepingTheTerminalDoesNotHoldTheRun()
+    {
+        // The packer ends but leaves a process that goes on writing to its terminal: the run
+        // ends all the same.
+        const QString packer = writeScript(m_dir.filePath(QStringLiteral("upx-child")),
+                                           "( while :; do echo tick; /bin/sleep 0.1; done ) "
+                                           "&\necho $! > \"$0.pid\"\necho fertig\n");
+        StringSink sink;
+        QVERIFY(CommandRunner::run({packer, {}, packer}, sink));
+        QFile pid(packer + ".pid");
+        QVERIFY(pid.open(QIODevice::ReadOnly));
+        ::kill(pid_t(pid.readAll().trimmed().toInt()), SIGKILL);
+        QVERIFY(sink.text.contains(QStringLiteral("fertig\n")));
     }
 
     void packerKilledBySignal()
