@@ -25,6 +25,7 @@ install_packages() {
                   qt6-translations-l10n libgl-dev fonts-liberation xvfb xauth x11-utils xdotool
                   imagemagick openbox desktop-file-utils dpkg-dev file)
     command -v npm >/dev/null 2>&1 || wanted+=(nodejs npm)
+    command -v python3 >/dev/null 2>&1 || wanted+=(python3)
     local missing=()
     for package in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
