@@ -1,5 +1,7 @@
 #include "packer/profilefile.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QRandomGenerator>
@@ -8,7 +10,10 @@
 
 #include <memory>
 
+#include <csignal>
+#include <sys/ptrace.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -28,6 +33,63 @@ bool putFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// What the child of the kill-at-save test writes: the thirteen options, all of them changed.
+const QList<std::pair<QString, QString>> ChangedOptions = {
+    {u"Kompresslevel"_s, u"9"_s}, {u"Erzwingen"_s, u"1"_s},     {u"Methode1"_s, u"1"_s},
+    {u"O_Entfernen"_s, u"1"_s},   {u"O_Ablehnen"_s, u"1"_s},    {u"Support8086"_s, u"1"_s},
+    {u"ExeHeader"_s, u"1"_s},     {u"Speicher"_s, u"500000"_s}, {u"Export"_s, u"1"_s},
+    {u"Resource"_s, u"1"_s},      {u"Recorde"_s, u"1"_s},       {u"NoIcons"_s, u"1"_s},
+    {u"AllIcons"_s, u"1"_s}};
+
+// The child's part: stop, so that the tracer starts counting, then save once.
+int saveOnceWhenTraced(const char* path)
+{
+    ::raise(SIGSTOP);
+    return writeProfileStrings(QFile::decodeName(path), u"Option"_s, ChangedOptions) ? 0 : 1;
+}
+
+// Runs this program's saving child under ptrace and kills it on entering its n-th system call
+// after it stopped itself; with n = 0 the save runs to its end. Returns the number of system
+// calls the child entered, or -1 when it could not be traced.
+int saveKilledAtCall(const QString& path, int n)
+{
+    const QByteArray program = QFile::encodeName(QCoreApplication::applicationFilePath());
+    const QByteArray file = QFile::encodeName(path);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+        char* const argv[] = {const_cast<char*>(program.constData()),
+                              const_cast<char*>("--save-once"), const_cast<char*>(file.data()),
+                              nullptr};
+        ::execv(argv[0], argv);
+        ::_exit(127);
+    }
+    int status = 0;
+    int calls = 0;
+    bool counting = false;
+    bool entering = true;
+    while (::waitpid(child, &status, 0) == child && WIFSTOPPED(status)) {
+        int deliver = 0;
+        if (WSTOPSIG(status) == SIGSTOP && !counting) {
+            counting = true;
+            ::ptrace(PTRACE_SETOPTIONS, child, nullptr,
+                     reinterpret_cast<void*>(PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL));
+        } else if (WSTOPSIG(status) == (SIGTRAP | 0x80)) {
+            if (entering && ++calls == n) {
+                ::kill(child, SIGKILL);
+                ::waitpid(child, &status, 0);
+                return calls;
+            }
+            entering = !entering;
+        } else if (WSTOPSIG(status) != SIGTRAP) {
+            deliver = WSTOPSIG(status);
+        }
+        ::ptrace(counting ? PTRACE_SYSCALL : PTRACE_CONT, child, nullptr,
+                 reinterpret_cast<void*>(qintptr(deliver)));
+    }
+    return counting && WIFEXITED(status) && WEXITSTATUS(status) == 0 ? calls : -1;
 }
 
 ino_t inodeOf(const QString& path)
@@ -426,10 +488,44 @@ private slots:
         QCOMPARE(readProfileString(m_path, option, key, Missing), QStringLiteral("7"));
     }
 
+    void savingIsAllOrNothing()
+    {
+        // A saving process is killed on entering each of the system calls of its save in turn:
+        // the file is then exactly the old one or exactly the new one, and both occur.
+        const QByteArray old = "[Option]\r\nKompresslevel=7\r\nSpeicher=10000\r\n";
+        QVERIFY(putFile(m_path, old));
+        const int calls = saveKilledAtCall(m_path, 0);
+        if (calls < 0)
+            QSKIP("the system does not let a process trace its child");
+        const QByteArray saved = fileBytes(m_path);
+        QVERIFY(saved.contains("Speicher=500000\r\n") && saved.endsWith("AllIcons=1\r\n"));
+        int outcomes[2] = {0, 0};
+        for (int n = 1; n <= calls; ++n) {
+            // Each run starts from the same folder, so that it makes the same calls.
+            for (const QString& leftover : QDir(m_dir->path()).entryList(QDir::Files))
+                QVERIFY(QFile::remove(m_dir->filePath(leftover)));
+            QVERIFY(putFile(m_path, old));
+            QCOMPARE(saveKilledAtCall(m_path, n), n);
+            const QByteArray now = fileBytes(m_path);
+            QVERIFY2(now == old || now == saved, qPrintable(u"killed at call %1"_s.arg(n)));
+            ++outcomes[now == old ? 0 : 1];
+        }
+        qInfo("%d system calls: old file %d times, new file %d times", calls, outcomes[0],
+              outcomes[1]);
+        QVERIFY(outcomes[0] > 0 && outcomes[1] > 0);
+    }
+
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_path;
 };
 
-QTEST_GUILESS_MAIN(TestProfileFile)
+int main(int argc, char** argv)
+{
+    if (argc == 3 && qstrcmp(argv[1], "--save-once") == 0)
+        return saveOnceWhenTraced(argv[2]);
+    QCoreApplication application(argc, argv);
+    TestProfileFile test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_profilefile.moc"
