@@ -2,28 +2,67 @@
 
 #include "packer/commandrunner.h"
 
-#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCursor>
 #include <QLabel>
+#include <QTimer>
 #include <QWidget>
 
-HintTracker::HintTracker(QObject* parent) : QObject(parent) {}
+namespace {
+// While a packer command runs the hint stays; it is looked at again this often until the run ends.
+constexpr int RunningRecheckMs = 100;
+} // namespace
+
+HintTracker::HintTracker(QObject* parent) : QObject(parent)
+{
+    m_recheck.setSingleShot(true);
+    m_recheck.setInterval(RunningRecheckMs);
+    connect(&m_recheck, &QTimer::timeout, this, &HintTracker::update);
+}
 
 void HintTracker::start()
 {
     if (m_started)
         return;
     m_started = true;
-    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
-            &HintTracker::update);
+    qApp->installEventFilter(this);
+    update();
+}
+
+bool HintTracker::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::Wheel:
+    case QEvent::Enter:
+    case QEvent::Leave:
+    case QEvent::Show:
+    case QEvent::Hide:
+    case QEvent::EnabledChange:
+    case QEvent::WindowActivate:
+    case QEvent::WindowDeactivate:
+        // One look-up after the events at hand, however many of them there are.
+        if (!m_updatePending) {
+            m_updatePending = true;
+            QMetaObject::invokeMethod(this, &HintTracker::update, Qt::QueuedConnection);
+        }
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void HintTracker::update()
 {
+    m_updatePending = false;
     // While a packer command runs the loop never counts as idle: the hint stays as it was.
-    if (CommandRunner::isRunning())
+    if (CommandRunner::isRunning()) {
+        m_recheck.start();
         return;
+    }
     const QString hint = longHint(hintOf(controlAt(QCursor::pos())));
     if (hint == m_hint)
         return;

@@ -3,12 +3,15 @@
 #include <QObject>
 #include <QPoint>
 #include <QString>
+#include <QTimer>
 
 class QWidget;
 
-// The application's hint: the hint text of the control under the mouse pointer, found each time
-// the event loop runs out of events. A control's hint is its status tip; a control without one
-// takes the hint of the nearest parent that has one. hintChanged() reports a new hint only.
+// The application's hint: the hint text of the control under the mouse pointer. It is looked up
+// once the events that can change that control have been handled (pointer movement, windows and
+// controls shown, hidden, enabled or activated), never while the program is idle. A control's hint
+// is its status tip; a control without one takes the hint of the nearest parent that has one.
+// hintChanged() reports a new hint only.
 class HintTracker : public QObject {
     Q_OBJECT
 
@@ -31,11 +34,16 @@ public:
 signals:
     void hintChanged();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void update();
 
     QString m_hint;
     bool m_started = false;
+    bool m_updatePending = false;
+    QTimer m_recheck;
 };
 
 // The parts of a hint "short|long": the text before or after the first "|", or the whole text.
