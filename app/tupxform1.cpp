@@ -117,7 +117,6 @@ TUPXForm1::TUPXForm1(const QString& executablePath, QWidget* parent)
     Timer1->start();
     FormCreate();
     centreOnScreen();
-    SysInf = new TSysInf(GlobalMemoryStatus, this);
 }
 
 TUPXForm1::~TUPXForm1()
@@ -538,7 +537,14 @@ void TUPXForm1::Timer1Timer()
     StatusBar1->setPanelText(1, QLocale::system().toString(QTime::currentTime(), m_timeFormat));
 }
 
+TSysInf* TUPXForm1::memoryDialog()
+{
+    if (!SysInf)
+        SysInf = new TSysInf(GlobalMemoryStatus, this);
+    return SysInf;
+}
+
 void TUPXForm1::SysInfoBtnClick()
 {
-    SysInf->exec();
+    memoryDialog()->exec();
 }

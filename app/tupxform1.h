@@ -52,8 +52,9 @@ public:
     QTimer* Timer1;
     OpenDialog* OpenDialog1;
     OpenDialog* OpenDialog2;
-    // The memory dialog, made once after the main window.
+    // The memory dialog, made when it is first opened: most sessions never open it.
     TSysInf* SysInf = nullptr;
+    TSysInf* memoryDialog();
     // The application's hint, which the status line shows.
     HintTracker* ApplicationHint;
     // The caption bar with its gradient, and the snapping of the window to the screen edges.

@@ -327,6 +327,8 @@ private slots:
     void memoryDialogFrame()
     {
         auto form = mainWindow();
+        QVERIFY(!form->SysInf);
+        form->memoryDialog();
         QCOMPARE(form->SysInf->BorderStyle(), TFormBorderStyle::bsSizeable);
         QCOMPARE(form->SysInf->geometry(), QRect(338, 301, 355, 201));
         QCOMPARE(form->SysInf->clientArea()->size(), QSize(347, 174));
