@@ -115,6 +115,8 @@ int runKompaktor(int argc, char** argv)
 
     // The marker goes before the window, whose destruction saves the options.
     marker.release();
+    if (termination.received())
+        form->reportErrorsOnStandardError();
     form.reset();
     return result;
 }

@@ -40,6 +40,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <cstdio>
 #include <utility>
 
 namespace {
@@ -124,7 +125,12 @@ TUPXForm1::~TUPXForm1()
     try {
         FormDestroy();
     } catch (const ApplicationError& error) {
-        showApplicationError(error.message);
+        // Ended by a signal nobody may be there to answer a box: the message goes to standard
+        // error, and the program ends.
+        if (m_errorsToStandardError)
+            std::fprintf(stderr, "kompaktor: %s.\n", qPrintable(displayLines(error.message)));
+        else
+            showApplicationError(error.message);
     }
 }
 

@@ -154,6 +154,10 @@ public:
     void DekompressBtnClick();
     void KompressBtnClick();
 
+    // An error at the window's destruction (the options could not be saved) goes to standard
+    // error instead of a box: for an end that nobody answers, such as logout.
+    void reportErrorsOnStandardError() { m_errorsToStandardError = true; }
+
     // Files, trial launch and links
     void FilenameBtn1Click();
     // A file handed to the program (named on its command line, handed over by a later start,
@@ -205,4 +209,5 @@ private:
     QString m_timeFormat;
     DocumentOpener m_opener = desktopOpener();
     QStringList m_waitingForMemo1;
+    bool m_errorsToStandardError = false;
 };

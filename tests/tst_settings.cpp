@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -261,6 +263,44 @@ private slots:
         QCOMPARE(
             QDir(m_dir->path()).entryList({QStringLiteral("Kompaktor.INI*")}, QDir::Files),
             (QStringList{QStringLiteral("Kompaktor.INI"), QStringLiteral("Kompaktor.INI.backup")}));
+    }
+
+    void anEndingSignalReportsAFailedSaveOnStandardError()
+    {
+        // At logout nobody answers a box: a save that fails while a signal ends the program is
+        // reported on standard error, and the program ends by itself. (A folder in the settings
+        // file's place makes the save fail, also for the super-user.)
+        const QString prog = m_dir->filePath(QStringLiteral("prog/"));
+        QVERIFY(QDir().mkpath(prog + QStringLiteral("Kompaktor.INI")));
+        QVERIFY(QFile::copy(QStringLiteral(KOMPAKTOR_BINARY), prog + QStringLiteral("kompaktor")));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir->path());
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(prog + QStringLiteral("kompaktor"));
+        QVERIFY(program.waitForStarted(5000));
+        // Synchronised on the program catching SIGTERM, which it does once its window is made.
+        const auto catchesTerm = [&program] {
+            QFile status(QStringLiteral("/proc/%1/status").arg(program.processId()));
+            if (!status.open(QIODevice::ReadOnly))
+                return false;
+            for (const QByteArray& line : status.readAll().split('\n')) {
+                if (line.startsWith("SigCgt:"))
+                    return ((line.mid(7).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) &
+                            1) != 0;
+            }
+            return false;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(catchesTerm(), 15000);
+        QElapsedTimer ending;
+        ending.start();
+        program.terminate();
+        QVERIFY(program.waitForFinished(10000));
+        qInfo("ended %lld ms after the signal", ending.elapsed());
+        QCOMPARE(program.exitCode(), 0);
+        QCOMPARE(program.readAllStandardError(),
+                 "kompaktor: nach " + QFile::encodeName(prog) +
+                     "Kompaktor.INI kann nicht geschrieben werden.\n");
     }
 
     void installedProgramRunByAUser()
