@@ -12,6 +12,7 @@
 #include "packer/settingslocation.h"
 #include "packer/trialreport.h"
 #include "platform/files.h"
+#include "platform/sysmetrics.h"
 #include "widgets/linklabel.h"
 #include "widgets/magneticform.h"
 #include "widgets/opendialog.h"
@@ -102,7 +103,7 @@ TUPXForm1::TUPXForm1(const QString& executablePath, QWidget* parent)
     RxGradientCaption1->setFormCaption(
         QStringLiteral("Kompaktor    Das Schaltpult für den Packer eXecutapler Dateien"));
     TFont captionFont;
-    captionFont.font = QFont(QStringLiteral("Arial"));
+    captionFont.font = classicFont(QStringLiteral("Arial"));
     captionFont.font.setPixelSize(19);
     captionFont.font.setItalic(true);
     captionFont.Color = clCaptionText;

@@ -3,6 +3,7 @@
 #include "app/tupxform1.h"
 
 #include "app/statusbar.h"
+#include "platform/sysmetrics.h"
 #include "widgets/linklabel.h"
 #include "widgets/opendialog.h"
 #include "widgets/radiobutton.h"
@@ -39,7 +40,8 @@ const QString SansSerif = QStringLiteral("Microsoft Sans Serif");
 void setFontOf(QWidget* widget, const QString& family, int pixelSize, int style,
                const QColor& colour)
 {
-    QFont font(family);
+    QFont font = classicFont(family);
+
     font.setPixelSize(pixelSize);
     font.setBold(style & Bold);
     font.setItalic(style & Italic);

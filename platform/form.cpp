@@ -45,7 +45,7 @@ bool isToolWindow(TFormBorderStyle style)
 
 QFont captionFont(TFormBorderStyle style)
 {
-    QFont font(QStringLiteral("Microsoft Sans Serif"));
+    QFont font = classicFont(QStringLiteral("Microsoft Sans Serif"));
     font.setPixelSize(11);
     font.setBold(!isToolWindow(style));
     return font;

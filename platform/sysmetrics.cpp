@@ -39,6 +39,11 @@ QColor GetSysColor(int index)
     return Qt::black;
 }
 
+QFont classicFont(const QString& family)
+{
+    return QFont(QFont::substitute(family));
+}
+
 QPalette classicPalette()
 {
     QPalette palette;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QPalette>
 
 #include <cstdint>
@@ -32,6 +33,11 @@ QColor GetSysColor(int index);
 
 // A widget palette built from the system colours.
 QPalette classicPalette();
+
+// A font of the Windows family (Arial, Microsoft Sans Serif) by the name of the installed family
+// that the application substitutes for it: the font lookup then skips its costly search for the
+// missing family, which made up a tenth of the start.
+QFont classicFont(const QString& family);
 
 // A colour as the components store it: 0x00BBGGRR for an RGB colour, or 0x80000000 plus the
 // index of a system colour, looked up each time it is painted.
