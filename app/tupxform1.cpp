@@ -8,6 +8,7 @@
 #include "packer/launcherrortext.h"
 #include "packer/packercommands.h"
 #include "packer/packerlocation.h"
+#include "packer/packerresult.h"
 #include "packer/profilefile.h"
 #include "packer/settingslocation.h"
 #include "packer/trialreport.h"
@@ -369,45 +370,49 @@ void TUPXForm1::DefaultBtnClick()
 
 void TUPXForm1::HilfeBtnClick()
 {
-    runCommand(packerCommand(PackerPath, QStringLiteral("-h")));
+    runCommand(packerCommand(PackerPath, QStringLiteral("-h")), PackerAction::Help);
 }
 
 void TUPXForm1::VersBtnClick()
 {
-    runCommand(packerCommand(PackerPath, QStringLiteral("-V")));
+    runCommand(packerCommand(PackerPath, QStringLiteral("-V")), PackerAction::Version);
 }
 
 void TUPXForm1::LizensBtnClick()
 {
-    runCommand(packerCommand(PackerPath, QStringLiteral("-L")));
+    runCommand(packerCommand(PackerPath, QStringLiteral("-L")), PackerAction::License);
 }
 
 void TUPXForm1::InfoBtnClick()
 {
     if (fileNameGiven(QStringLiteral("Wie kann ich Information ermitteln,\rwenn kein Dateinamen "
                                      "angegeben wurde ?")))
-        runCommand(fileCommand(PackerPath, QStringLiteral("-l"), Filename1->text()));
+        runCommand(fileCommand(PackerPath, QStringLiteral("-l"), Filename1->text()),
+                   PackerAction::List);
 }
 
 void TUPXForm1::TestBtnClick()
 {
     if (fileNameGiven(QStringLiteral("Wie kann ich die Integrität einer Datei\rtesten, wenn keine "
                                      "Name angegeben wurde ?")))
-        runCommand(fileCommand(PackerPath, QStringLiteral("-t"), Filename1->text()));
+        runCommand(fileCommand(PackerPath, QStringLiteral("-t"), Filename1->text()),
+                   PackerAction::Test);
 }
 
 void TUPXForm1::DekompressBtnClick()
 {
     if (fileNameGiven(QStringLiteral("Es ist unmöglich eine Datei zu dekomprimieren,\rwenn Name "
                                      "und Pfad dieser Datei unbekannt ist!")))
-        runCommand(fileCommand(PackerPath, QStringLiteral("-d"), Filename1->text()));
+        runCommand(fileCommand(PackerPath, QStringLiteral("-d"), Filename1->text()),
+                   PackerAction::Decompress);
 }
 
 void TUPXForm1::KompressBtnClick()
 {
     if (fileNameGiven(QStringLiteral("Es ist unmöglich eine Datei zu komprimieren, wenn\rSie mir "
                                      "Name und Pfad dieser Datei nicht nennen!")))
-        runCommand(compressCommand(PackerPath, compressOptions(), Filename1->text()));
+        runCommand(compressCommand(PackerPath, compressOptions(), Filename1->text()),
+                   PackerAction::Compress);
 }
 
 CompressOptions TUPXForm1::compressOptions() const
@@ -437,7 +442,7 @@ bool TUPXForm1::fileNameGiven(const QString& errorText)
     return false;
 }
 
-void TUPXForm1::runCommand(const PackerCommand& command)
+void TUPXForm1::runCommand(const PackerCommand& command, PackerAction action)
 {
     // One run at a time: a command started while the packer still works is refused, so that
     // the running command's report stays whole.
@@ -445,17 +450,19 @@ void TUPXForm1::runCommand(const PackerCommand& command)
         QApplication::beep();
         return;
     }
-    MemoTranscript transcript(Memo1);
+    MemoTranscript memo(Memo1);
+    TranscriptCopy transcript(memo);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    // The packer's progress shows in the status line while it works; the hint comes back after.
-    bool progressShown = false;
-    CommandRunner::run(command, transcript, [this, &progressShown](const QString& progress) {
+    // The packer's progress shows in the status line while it works.
+    CommandRunner::run(command, transcript, [this](const QString& progress) {
         StatusBar1->setPanelText(0, QLatin1Char(' ') + progress);
-        progressShown = true;
     });
     QApplication::restoreOverrideCursor();
-    if (progressShown)
-        DisplayHint();
+    // Then its result, until the hint changes.
+    StatusBar1->setPanelText(
+        0, QLatin1Char(' ') + packerResult(action,
+                                           packerReport(transcript.text(), command.commandLine),
+                                           command.workFile));
     for (const QString& text : std::exchange(m_waitingForMemo1, {}))
         appendBlockToMemo1(text);
 }

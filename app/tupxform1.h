@@ -10,6 +10,7 @@
 class HintTracker;
 class LinkLabel;
 class OpenDialog;
+enum class PackerAction;
 struct CompressOptions;
 struct PackerCommand;
 class QCheckBox;
@@ -198,8 +199,9 @@ private:
     CompressOptions compressOptions() const;
     // Shows the error box and returns false when Filename1 is empty.
     bool fileNameGiven(const QString& errorText);
-    // Runs a packer command with its transcript in Memo1 and the busy cursor meanwhile.
-    void runCommand(const PackerCommand& command);
+    // Runs a packer command with its transcript in Memo1 and the busy cursor meanwhile, then
+    // shows its result in the status line.
+    void runCommand(const PackerCommand& command, PackerAction action);
     void WMSysCommand(TMessage& message);
     // Appends a block of lines to the output box, after the transcript of a command that runs
     // now.
