@@ -55,6 +55,11 @@ bool HintTracker::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
+void HintTracker::takeCurrentHint()
+{
+    m_hint = longHint(hintOf(controlAt(QCursor::pos())));
+}
+
 void HintTracker::update()
 {
     m_updatePending = false;

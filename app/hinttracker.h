@@ -22,6 +22,9 @@ public:
     void start();
 
     QString hint() const { return m_hint; }
+    // Takes the hint under the pointer as the current one without announcing it: what the panel
+    // shows instead (a command's result) then stays until the pointer reaches another hint.
+    void takeCurrentHint();
 
     // The control under a point of the screen: the innermost visible and enabled control that
     // is not a label (a disabled one counts as its parent), then a visible label inside it at

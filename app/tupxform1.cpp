@@ -458,11 +458,13 @@ void TUPXForm1::runCommand(const PackerCommand& command, PackerAction action)
         StatusBar1->setPanelText(0, QLatin1Char(' ') + progress);
     });
     QApplication::restoreOverrideCursor();
-    // Then its result, until the hint changes.
+    // Then its result, until the pointer reaches another hint than the one it rests on now
+    // (the button just pressed, usually).
     StatusBar1->setPanelText(
         0, QLatin1Char(' ') + packerResult(action,
                                            packerReport(transcript.text(), command.commandLine),
                                            command.workFile));
+    ApplicationHint->takeCurrentHint();
     for (const QString& text : std::exchange(m_waitingForMemo1, {}))
         appendBlockToMemo1(text);
 }
