@@ -169,8 +169,11 @@ private slots:
         // The clock went on meanwhile.
         QVERIFY(ticks >= 1);
         QVERIFY(m_form->Memo1->toPlainText().contains(QStringLiteral("fertig")));
+        // Then the command's result, until the pointer reaches another hint.
         pointAt(m_form->VersBtn, QPoint(5, 5));
-        QCOMPARE(panel0(), m_form->VersBtn->statusTip());
+        QVERIFY(panel0() != before && panel0() != m_form->VersBtn->statusTip());
+        pointAt(m_form->HilfeBtn);
+        QCOMPARE(panel0(), before);
     }
 
     void clock()
