@@ -7,9 +7,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class HintTracker;
 class LinkLabel;
 class OpenDialog;
+class PackerVersion;
 struct CompressOptions;
 struct PackerCommand;
 class QCheckBox;
@@ -204,4 +207,6 @@ private:
     QString m_timeFormat;
     DocumentOpener m_opener = desktopOpener();
     QStringList m_waitingForMemo1;
+    // The located packer's version, asked for at the start and read at the first compress.
+    std::unique_ptr<PackerVersion> m_packerVersion;
 };
