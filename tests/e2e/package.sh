@@ -3,7 +3,7 @@
 # marked as an installation, no packer of its own, the desktop entry, the icons, the copyright
 # and the changelog; a dependency on the package of every library the program links, on Debian's
 # packer, on the fonts and on Qt's translations; no homepage but Kompaktor's own; no error from
-# lintian. Its warnings may stay: the command has no manual page (it answers --help).
+# lintian.
 #   package.sh BUILD_DIR
 set -euo pipefail
 fail() {
@@ -19,7 +19,8 @@ contents=$(dpkg-deb -c "$deb" | sed -E 's/^([^ ]+ +){5}//')
 for wanted in './usr/bin/kompaktor -> ../lib/kompaktor/kompaktor' ./usr/lib/kompaktor/kompaktor \
     ./usr/lib/kompaktor/kompaktor.installed ./usr/share/applications/kompaktor.desktop \
     ./usr/share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128}/apps/kompaktor.png \
-    ./usr/share/doc/kompaktor/copyright ./usr/share/doc/kompaktor/changelog.gz; do
+    ./usr/share/doc/kompaktor/copyright ./usr/share/doc/kompaktor/changelog.gz \
+    ./usr/share/man/man1/kompaktor.1.gz; do
     grep -qxF "$wanted" <<<"$contents" || fail "package lacks $wanted"
 done
 ! grep -q 'upx' <<<"$contents" || fail "package carries a packer: $(grep upx <<<"$contents")"
