@@ -351,6 +351,11 @@ private slots:
             {});
         m_form->FilenameBtn1Click();
         QVERIFY(answer.seen());
+        // The second dialog takes such a program by its name, without appending its extension.
+        const QString program = folder + QStringLiteral("/werkzeug");
+        m_form->Filename1->setText(program);
+        pickSecond(program, folder);
+        QCOMPARE(m_form->Filename2->text(), program);
     }
 
     void secondDialog_data()

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QLineEdit>
 #include <QSortFilterProxyModel>
 
 namespace {
@@ -63,6 +64,15 @@ bool OpenDialog::execute()
     dialog.setNameFilters(m_nameFilters);
     dialog.selectNameFilter(m_nameFilters.value(m_filterIndex));
     dialog.setDefaultSuffix(m_defaultExt);
+    // A typed name gets the default extension only where it names no file as it stands: Linux
+    // programs carry none. (Qt's dialog names its name field so.)
+    if (auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        name && !m_defaultExt.isEmpty()) {
+        connect(name, &QLineEdit::textChanged, &dialog, [this, &dialog](const QString& text) {
+            const bool named = QFileInfo(dialog.directory().absoluteFilePath(text)).isFile();
+            dialog.setDefaultSuffix(named ? QString() : m_defaultExt);
+        });
+    }
     auto* programsOnly = new ProgramsOnlyModel(&dialog);
     dialog.setProxyModel(programsOnly);
     // The entry chosen in the dialog's list of types (Qt's dialog names that list so), by the
