@@ -9,6 +9,7 @@
 #include "packer/packercommands.h"
 #include "packer/packerlocation.h"
 #include "packer/packerresult.h"
+#include "packer/packerversion.h"
 #include "packer/profilefile.h"
 #include "packer/settingslocation.h"
 #include "packer/trialreport.h"
@@ -180,6 +181,8 @@ void TUPXForm1::FormCreate()
                                                  "Über UPX und diese Shell!"));
         for (QPushButton* button : {LizensBtn, VersBtn, HilfeBtn})
             button->setEnabled(false);
+    } else {
+        m_packerVersion = std::make_unique<PackerVersion>(PackerPath.chopped(1));
     }
     for (QPushButton* button : {KompressBtn, DekompressBtn, InfoBtn, TestBtn, TryBtn})
         button->setEnabled(false);
@@ -213,9 +216,7 @@ void TUPXForm1::resizeEvent(QResizeEvent* event)
 void TUPXForm1::FindeUPX(QString& Path)
 {
     const QString found =
-        searchFile(PackerFileName,
-                   packerSearchDirectories(directoryPart(m_executablePath), QDir::currentPath(),
-                                           QFile::decodeName(qgetenv("PATH"))));
+        findPacker(directoryPart(m_executablePath), QFile::decodeName(qgetenv("PATH")));
     if (!found.isEmpty())
         Path = found;
 }
@@ -411,7 +412,8 @@ void TUPXForm1::KompressBtnClick()
 {
     if (fileNameGiven(QStringLiteral("Es ist unmöglich eine Datei zu komprimieren, wenn\rSie mir "
                                      "Name und Pfad dieser Datei nicht nennen!")))
-        runCommand(compressCommand(PackerPath, compressOptions(), Filename1->text()),
+        runCommand(compressCommand(PackerPath, compressOptions(), Filename1->text(),
+                                   m_packerVersion ? m_packerVersion->version() : QVersionNumber()),
                    PackerAction::Compress);
 }
 

@@ -7,10 +7,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class HintTracker;
 class LinkLabel;
 class OpenDialog;
 enum class PackerAction;
+class PackerVersion;
 struct CompressOptions;
 struct PackerCommand;
 class QCheckBox;
@@ -212,4 +215,6 @@ private:
     DocumentOpener m_opener = desktopOpener();
     QStringList m_waitingForMemo1;
     bool m_errorsToStandardError = false;
+    // The located packer's version, asked for at the start and read at the first compress.
+    std::unique_ptr<PackerVersion> m_packerVersion;
 };

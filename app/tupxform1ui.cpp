@@ -225,16 +225,21 @@ void TUPXForm1::buildControls()
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);
 
+    // Linux programs carry no extension: both dialogs list programs and libraries first.
+    const OpenDialog::Filter programs{QStringLiteral("Programme und Bibliotheken"),
+                                      QStringLiteral("*"), true};
     OpenDialog1 =
         new OpenDialog(QStringLiteral("Datei zur Kompression wählen"),
-                       {{QStringLiteral("EXE - Datei (*.exe)"), QStringLiteral("*.exe")},
+                       {programs,
+                        {QStringLiteral("EXE - Datei (*.exe)"), QStringLiteral("*.exe")},
                         {QStringLiteral("Laufzeitbibliothek (*.dll)"), QStringLiteral("*.dll")},
                         {QStringLiteral("Alle Dateien (*.*)"), QStringLiteral("*.*")}},
                        this);
     // The user's own folder stands in for the root of drive C, where such a search began.
     OpenDialog1->setInitialDir(QDir::homePath());
     OpenDialog2 = new OpenDialog(QStringLiteral("Wähle zugehörige EXE-Datei zum Test"),
-                                 {{QStringLiteral("EXE - Datei (*.EXE)"), QStringLiteral("*.EXE")},
+                                 {programs,
+                                  {QStringLiteral("EXE - Datei (*.EXE)"), QStringLiteral("*.EXE")},
                                   {QStringLiteral("Alle Dateien (*.*)"), QStringLiteral("*.*")}},
                                  this);
     OpenDialog2->setDefaultExt(QStringLiteral("EXE"));

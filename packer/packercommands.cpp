@@ -62,10 +62,12 @@ PackerCommand fileCommand(const QString& packerPath, const QString& option, cons
 }
 
 PackerCommand compressCommand(const QString& packerPath, const CompressOptions& options,
-                              const QString& fileName)
+                              const QString& fileName, const QVersionNumber& packerVersion)
 {
     const QString level = QLatin1Char('-') + options.level;
-    const QString memory = QStringLiteral("--crp-ms=") + QString::number(options.memory);
+    const QString memorySwitch = packerVersion.majorVersion() >= 4 ? QStringLiteral("--crp-ucl-ms=")
+                                                                   : QStringLiteral("--crp-ms=");
+    const QString memory = memorySwitch + QString::number(options.memory);
     return CommandBuilder(packerPath)
         .add(QLatin1Char(' ') + level + QLatin1Char(' '), level)
         .addIf(options.force, QStringLiteral("--force"))

@@ -2,6 +2,8 @@
 
 #include "packer/commandrunner.h"
 
+#include <QVersionNumber>
+
 // The options of the options page as the compress command reads them.
 struct CompressOptions {
     QString level = QStringLiteral("7");
@@ -25,5 +27,8 @@ struct CompressOptions {
 PackerCommand packerCommand(const QString& packerPath, const QString& option);
 PackerCommand fileCommand(const QString& packerPath, const QString& option,
                           const QString& fileName);
+// The compress command names the memory value as its packer knows it: "--crp-ms=" up to UPX 3.x
+// and for a packer of unknown version, "--crp-ucl-ms=" from UPX 4.0 on, which dropped the old
+// name of the same parameter.
 PackerCommand compressCommand(const QString& packerPath, const CompressOptions& options,
-                              const QString& fileName);
+                              const QString& fileName, const QVersionNumber& packerVersion = {});

@@ -2,10 +2,10 @@
 
 #include "platform/files.h"
 
+#include <QFileInfo>
+
 QString searchFile(const QString& name, const QStringList& directories)
 {
-    if (fileExists(name))
-        return name;
     for (const QString& entry : directories) {
         if (entry.isEmpty())
             continue;
@@ -17,13 +17,22 @@ QString searchFile(const QString& name, const QStringList& directories)
     return {};
 }
 
-QStringList packerSearchDirectories(const QString& programDir, const QString& currentDir,
-                                    const QString& pathValue)
+QStringList packerSearchDirectories(const QString& programDir, const QString& pathValue)
 {
-    QStringList directories{programDir, currentDir};
-    if (!pathValue.isEmpty())
-        directories += pathValue.split(QLatin1Char(':'));
+    QStringList directories{programDir};
+    for (const QString& entry : pathValue.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+        if (entry.startsWith(QLatin1Char('/')))
+            directories << entry;
+    }
     return directories;
+}
+
+QString findPacker(const QString& programDir, const QString& pathValue)
+{
+    const QString found =
+        searchFile(PackerFileName, packerSearchDirectories(programDir, pathValue));
+    // The program's own folder may have been named relative to the start folder.
+    return found.isEmpty() ? found : QFileInfo(found).absoluteFilePath();
 }
 
 QString directoryPart(const QString& path)

@@ -2,25 +2,50 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
+
+#include <unistd.h>
 
 namespace {
+
 const QString SettingsFileName = QStringLiteral("Kompaktor.INI");
+
+// The profile writer leaves alone what grants nobody write access, root included: something
+// counts as writable only where the writer would write it.
+bool mayWrite(const QFileInfo& info)
+{
+    constexpr auto writeBits =
+        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    return info.isWritable() && (info.permissions() & writeBits);
+}
+
+bool isPortableCopy(const QString& programDir)
+{
+    const QFileInfo folder(programDir);
+    return folder.isDir() && folder.ownerId() == ::geteuid() &&
+           !QFileInfo::exists(programDir + InstallationMarkerName);
+}
+
+QString configurationFolder()
+{
+    // A relative value is ignored, as the XDG base directory rules say.
+    const QString configured = qEnvironmentVariable("XDG_CONFIG_HOME");
+    return configured.startsWith(QLatin1Char('/')) ? configured
+                                                   : QDir::homePath() + QStringLiteral("/.config");
+}
+
 } // namespace
 
 QString settingsFilePath(const QString& programDir)
 {
-    const QString beside = programDir + SettingsFileName;
-    // The profile writer leaves alone what grants nobody write access, root included; the
-    // folder counts as writable only where the writer would create the file in it.
-    const QFileInfo folder(programDir);
-    constexpr auto writeBits =
-        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    if (QFileInfo::exists(beside) ||
-        (folder.isDir() && folder.isWritable() && (folder.permissions() & writeBits)))
-        return beside;
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/Kompaktor/") + SettingsFileName;
+    if (isPortableCopy(programDir)) {
+        const QString beside = programDir + SettingsFileName;
+        const QFileInfo file(beside);
+        // A write-protected file of the user's own is kept, and its failing save reported.
+        if (file.exists() ? file.ownerId() == ::geteuid() || mayWrite(file)
+                          : mayWrite(QFileInfo(programDir)))
+            return beside;
+    }
+    return configurationFolder() + QStringLiteral("/Kompaktor/") + SettingsFileName;
 }
 
 bool makeSettingsFolder(const QString& settingsFile)

@@ -2,10 +2,18 @@
 
 #include <QString>
 
-// Where the settings file "Kompaktor.INI" lives. Beside the program when it is there already or
-// the program's folder may be written (a copy of the program carried around keeps its settings
-// with it); otherwise, as for a program installed by the administrator, in the user's
-// configuration folder: "Kompaktor/Kompaktor.INI" below $XDG_CONFIG_HOME or ~/.config.
+// The file in the program's folder that marks the folder as an installation. Installing puts it
+// there; a copy of the program carried around has none.
+inline const QString InstallationMarkerName = QStringLiteral("kompaktor.installed");
+
+// Where the settings file "Kompaktor.INI" lives. A portable copy, in a folder that the running
+// user owns and that is not marked as an installation, keeps its settings beside itself: in the
+// file there when the user owns it or may write it, or in a new one when the user may write the
+// folder. Otherwise, always for an installation (root's start included) and for a copy in
+// somebody else's folder, the settings live in the user's configuration folder:
+// "Kompaktor/Kompaktor.INI" below $XDG_CONFIG_HOME, or below ~/.config when that value is not an
+// absolute path. So no start writes into an installation, and a file the user may not write
+// never stands in for the user's own.
 QString settingsFilePath(const QString& programDir);
 
 // Makes the folder of the settings file when it is missing, as the user's configuration folder

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTest>
@@ -85,4 +86,28 @@ inline std::unique_ptr<TUPXForm1> shownMainWindow(const QString& folder)
     form->show();
     [&] { QVERIFY(QTest::qWaitForWindowExposed(form.get())); }();
     return form;
+}
+
+// The real packers every packer command is checked with: the system's, which the program uses
+// (Debian's upx-ucl, UPX 4.x), and UPX 3.96. A test skips a packer that is not executable.
+struct RealPacker {
+    const char* name;
+    QString path;
+    // The beginning of the first line of its "-V" report.
+    QString versionLine;
+};
+
+inline QList<RealPacker> realPackers()
+{
+    return {{"UPX 4", QStringLiteral(KOMPAKTOR_PACKER), QStringLiteral("upx 4.")},
+            {"UPX 3.96", QStringLiteral(KOMPAKTOR_PACKER_396), QStringLiteral("upx 3.96")}};
+}
+
+// Adds the column "packer" with a row for each real packer.
+inline void addRealPackerRows()
+{
+    QTest::addColumn<QString>("packer");
+    QTest::addColumn<QString>("versionLine");
+    for (const RealPacker& packer : realPackers())
+        QTest::newRow(packer.name) << packer.path << packer.versionLine;
 }

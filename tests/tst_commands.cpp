@@ -1,8 +1,14 @@
 #include "app/application.h"
 #include "app/statusbar.h"
 #include "app/tupxform1.h"
+#include "packer/packercommands.h"
+#include "packer/packerlocation.h"
+#include "packer/packerversion.h"
 #include "testing.h"
+#include "widgets/radiobutton.h"
+#include "widgets/rxslider.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCryptographicHash>
 #include <QDir>
@@ -169,14 +175,112 @@ private slots:
         QCOMPARE(scroll->value(), scroll->maximum());
     }
 
+    void aPackerInTheCurrentFolderIsNotRun()
+    {
+        // A "upx" that came with a download, in the folder the user stands in, is never run,
+        // also not through a relative PATH entry; the box names the packer by its full path.
+        const QString downloads = m_dir.filePath(QStringLiteral("Downloads"));
+        const QString searched = m_dir.filePath(QStringLiteral("pfad"));
+        for (const QString& folder : {downloads, searched, m_dir.filePath(QStringLiteral("leer"))})
+            QVERIFY(QDir().mkpath(folder));
+        QVERIFY(!writeScript(downloads + QStringLiteral("/upx"), "echo fremd >\"$0.lief\"\n")
+                     .isEmpty());
+        const QString packer = writeScript(searched + QStringLiteral("/upx"), "echo \"<$*>\"\n");
+        QVERIFY(QDir::setCurrent(downloads));
+        qputenv("PATH", QFile::encodeName(QStringLiteral(".::") + searched));
+        TUPXForm1 form(m_dir.filePath(QStringLiteral("leer/kompaktor")));
+        qputenv("PATH", "");
+        QVERIFY(QDir::setCurrent(m_dir.path()));
+        QCOMPARE(form.PackerPath, packer + QLatin1Char(' '));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTest::mouseClick(form.VersBtn, Qt::LeftButton);
+        const QString shown = form.Memo1->toPlainText();
+        QVERIFY2(shown.startsWith(QStringLiteral("Starte\n\n") + packer +
+                                  QStringLiteral("  -V\n\n<-V>\n")),
+                 qPrintable(shown));
+        QVERIFY(!QFile::exists(downloads + QStringLiteral("/upx.lief")));
+    }
+
+    void realPackerCommands_data()
+    {
+        QTest::addColumn<QString>("packer");
+        QTest::addColumn<QString>("versionLine");
+        QTest::addColumn<bool>("everySwitch");
+        for (const RealPacker& packer : realPackers()) {
+            QTest::addRow("%s, defaults", packer.name)
+                << packer.path << packer.versionLine << false;
+            QTest::addRow("%s, every switch", packer.name)
+                << packer.path << packer.versionLine << true;
+        }
+    }
+
+    void realPackerCommands()
+    {
+        // The seven commands through the window: a copy of a system program, packed with the
+        // options page's defaults or with every switch, still runs; the information and the
+        // integrity test find it packed; unpacked, it is the original again.
+        QFETCH(QString, packer);
+        QFETCH(QString, versionLine);
+        QFETCH(bool, everySwitch);
+        const auto form = realPackerWindow(packer);
+        if (!form)
+            QSKIP("the packer is not installed");
+        const QString program = m_dir.filePath(QStringLiteral("Ein Programm"));
+        QFile::remove(program);
+        QVERIFY(QFile::copy(QStringLiteral("/bin/ls"), program));
+        const QByteArray original = sha256(program);
+        const QByteArray expected = output(program);
+        QVERIFY(expected.startsWith("ls (GNU coreutils)"));
+        const auto click = [&form](QPushButton* button) {
+            form->Memo1->clear();
+            QTest::mouseClick(button, Qt::LeftButton);
+            return form->Memo1->toPlainText();
+        };
+
+        QVERIFY(click(form->VersBtn).contains(QLatin1Char('\n') + versionLine));
+        QVERIFY(click(form->LizensBtn).contains(QStringLiteral("UPX License Agreement")));
+        QVERIFY(click(form->HilfeBtn).contains(QStringLiteral("--best")));
+
+        form->Filename1->setText(program);
+        if (everySwitch) {
+            form->ComboBox1->setEditText(QStringLiteral("-best"));
+            form->Trackbar1->setValue(999999);
+            const QList<QAbstractButton*> switches{
+                form->CBforce, form->CB8086,  form->CBnoReloc,   form->CBExport, form->CBResource,
+                form->CBStrip, form->KmRBtn1, form->OverlayBtn2, form->IkonsRB1};
+            for (QAbstractButton* button : switches)
+                button->setChecked(true);
+        }
+        const QString compressed = click(form->KompressBtn);
+        // UPX 4 dropped the old name of the memory switch.
+        const QString memory = versionLine == QLatin1String("upx 3.96")
+                                   ? QStringLiteral(" --crp-ms=")
+                                   : QStringLiteral(" --crp-ucl-ms=");
+        QVERIFY2(compressed.contains(memory + (everySwitch ? QStringLiteral("999999 --nrv2b ")
+                                                           : QStringLiteral("10000 \""))) &&
+                     compressed.contains(QStringLiteral("Packed 1 file.")),
+                 qPrintable(compressed));
+        QVERIFY(sha256(program) != original);
+        QCOMPARE(output(program), expected);
+        QVERIFY(click(form->InfoBtn).contains(QStringLiteral("linux/amd64")));
+        QVERIFY(click(form->TestBtn).contains(QStringLiteral("[OK]")));
+        QVERIFY(click(form->DekompressBtn).contains(QStringLiteral("Unpacked 1 file.")));
+        QCOMPARE(sha256(program), original);
+    }
+
+    void realPackerProgressAndCancel_data() { addRealPackerRows(); }
+
     void realPackerProgressAndCancel()
     {
         // A long compress with the real packer shows its progress in the status line; Escape
         // ends it, keeps what it wrote, and leaves the file and its folder as they were.
-        const auto form = realPackerWindow();
+        QFETCH(QString, packer);
+        const auto form = realPackerWindow(packer);
         if (!form)
-            QSKIP("the real packer is not installed beside the program");
+            QSKIP("the packer is not installed");
         const QString folder = m_dir.filePath(QStringLiteral("gross"));
+        QDir(folder).removeRecursively();
         QVERIFY(QDir().mkpath(folder));
         const QString file = folder + QStringLiteral("/Großes Programm");
         QVERIFY(QFile::copy(QStringLiteral("/usr/bin/ctest"), file));
@@ -216,13 +320,17 @@ private slots:
         QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden), entries);
     }
 
+    void realPackerTranscriptIsItsPipeReport_data() { addRealPackerRows(); }
+
     void realPackerTranscriptIsItsPipeReport()
     {
         // The box holds what the packer writes when its output is not a terminal.
-        const auto form = realPackerWindow();
+        QFETCH(QString, packer);
+        const auto form = realPackerWindow(packer);
         if (!form)
-            QSKIP("the real packer is not installed beside the program");
+            QSKIP("the packer is not installed");
         for (const char* name : {"ueber-terminal", "ueber-pipe"}) {
+            QDir(m_dir.filePath(QLatin1String(name))).removeRecursively();
             QVERIFY(QDir().mkpath(m_dir.filePath(QLatin1String(name))));
             QVERIFY(QFile::copy(QStringLiteral("/bin/ls"),
                                 m_dir.filePath(QLatin1String(name) + QStringLiteral("/prog"))));
@@ -234,35 +342,57 @@ private slots:
         QProcess pipe;
         pipe.setWorkingDirectory(m_dir.filePath(QStringLiteral("ueber-pipe")));
         pipe.setProcessChannelMode(QProcess::MergedChannels);
-        pipe.start(QStringLiteral(KOMPAKTOR_PACKER), {"-7", "--crp-ms=10000", "prog"});
+        const PackerCommand command =
+            compressCommand(form->PackerPath, {}, "prog", PackerVersion(packer).version());
+        pipe.start(packer, command.arguments);
         QVERIFY(pipe.waitForFinished(60000));
         const QString report = QString::fromUtf8(pipe.readAll());
         QVERIFY(report.contains(QStringLiteral("Packed 1 file.")));
         QString shown = form->Memo1->toPlainText();
         shown.replace(QRegularExpression(QStringLiteral("etwa \\d+ Millisekunden")),
                       QStringLiteral("etwa N Millisekunden"));
-        QCOMPARE(shown, QStringLiteral("Starte\n\n") + form->PackerPath +
-                            QStringLiteral(" -7  --crp-ms=10000 \"prog\"\n\n") + report +
+        QCOMPARE(shown, QStringLiteral("Starte\n\n") + command.commandLine +
+                            QStringLiteral("\n\n") + report +
                             QStringLiteral("\nFür diese Operation wurden etwa N Millisekunden "
                                            "benötigt.\n"));
     }
 
 private:
-    // A main window whose packer is the real one; none when it is not installed.
-    std::unique_ptr<TUPXForm1> realPackerWindow()
+    // A main window whose packer is the real one: UPX 3.96 beside the program, the system's
+    // found on the search path. None when the packer is not installed.
+    std::unique_ptr<TUPXForm1> realPackerWindow(const QString& packer)
     {
-        const QString packer = QStringLiteral(KOMPAKTOR_PACKER);
         if (!QFileInfo(packer).isExecutable())
             return nullptr;
         // A folder of its own each time, so that no settings file of an earlier window counts.
         static int windows = 0;
         const QString dir = m_dir.filePath(QStringLiteral("echt-%1").arg(++windows));
         QDir().mkpath(dir);
-        QFile::link(packer, dir + QStringLiteral("/upx"));
+        const bool system = packer == QLatin1String(KOMPAKTOR_PACKER);
+        if (system)
+            qputenv("PATH", QFile::encodeName(directoryPart(packer)));
+        else
+            QFile::link(packer, dir + QStringLiteral("/upx"));
         auto form = std::make_unique<TUPXForm1>(dir + QStringLiteral("/kompaktor"));
+        qputenv("PATH", "");
+        [&] {
+            QCOMPARE(form->PackerPath,
+                     (system ? packer : dir + QStringLiteral("/upx")) + QLatin1Char(' '));
+        }();
         form->show();
         [&] { QVERIFY(QTest::qWaitForWindowExposed(form.get())); }();
         return form;
+    }
+
+    // What the program prints for "--version", or "failed" when it does not run to its end.
+    static QByteArray output(const QString& program)
+    {
+        QProcess process;
+        process.start(program, {QStringLiteral("--version")});
+        return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit &&
+                       process.exitCode() == 0
+                   ? process.readAllStandardOutput()
+                   : QByteArray("failed");
     }
 
     static QByteArray sha256(const QString& path)

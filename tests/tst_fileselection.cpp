@@ -70,6 +70,16 @@ private:
     bool m_seen = false;
 };
 
+// The names the dialog's list shows in its current folder.
+QStringList shownNames(QFileDialog* dialog)
+{
+    QStringList names;
+    const auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"));
+    for (int row = 0; view && row < view->model()->rowCount(view->rootIndex()); ++row)
+        names << view->model()->index(row, 0, view->rootIndex()).data().toString();
+    return names;
+}
+
 QStringList filterTexts(QFileDialog* dialog)
 {
     QStringList texts;
@@ -262,9 +272,10 @@ private slots:
             [](QFileDialog* dialog) {
                 QCOMPARE(dialog->windowTitle(), QStringLiteral("Datei zur Kompression wählen"));
                 QCOMPARE(filterTexts(dialog),
-                         QStringList({"EXE - Datei (*.exe)", "Laufzeitbibliothek (*.dll)",
-                                      "Alle Dateien (*.*)"}));
-                QCOMPARE(dialog->selectedNameFilter(), QStringLiteral("EXE - Datei (*.exe)"));
+                         QStringList({"Programme und Bibliotheken", "EXE - Datei (*.exe)",
+                                      "Laufzeitbibliothek (*.dll)", "Alle Dateien (*.*)"}));
+                QCOMPARE(dialog->selectedNameFilter(),
+                         QStringLiteral("Programme und Bibliotheken"));
                 QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFile);
                 QCOMPARE(dialog->directory().absolutePath(), QDir::homePath());
                 // Qt's own parts of the dialog speak German, too.
@@ -290,18 +301,10 @@ private slots:
         FileDialogAnswer second(
             [this](QFileDialog* dialog) {
                 dialog->setDirectory(m_dir->path());
-                dialog->selectNameFilter(dialog->nameFilters().at(2));
+                dialog->selectNameFilter(dialog->nameFilters().at(3));
                 // "Alle Dateien (*.*)" shows every file, also names without a dot.
-                auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"));
-                QVERIFY(view);
-                const auto shown = [view] {
-                    QStringList names;
-                    for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row)
-                        names << view->model()->index(row, 0, view->rootIndex()).data().toString();
-                    return names;
-                };
-                QTRY_VERIFY2(shown().contains(QStringLiteral("ohne-punkt")),
-                             qPrintable(shown().join(',')));
+                QTRY_VERIFY2(shownNames(dialog).contains(QStringLiteral("ohne-punkt")),
+                             qPrintable(shownNames(dialog).join(',')));
             },
             file);
         m_form->FilenameBtn1Click();
@@ -319,8 +322,40 @@ private slots:
             m_form->FilenameBtn1Click();
             QVERIFY(again.seen());
             QCOMPARE(m_form->OpenDialog1->fileName(), file);
-            QCOMPARE(m_form->OpenDialog1->filterIndex(), 2);
+            QCOMPARE(m_form->OpenDialog1->filterIndex(), 3);
         }
+    }
+
+    void firstEntryListsProgramsAndLibraries()
+    {
+        // Linux programs carry no extension: the first entry shows an executable and a library
+        // by their content, not their names, and hides a data file; the next entry hides them.
+        const QString folder = m_dir->filePath(QStringLiteral("Programme"));
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(!writeScript(folder + QStringLiteral("/werkzeug"), "exit 0\n").isEmpty());
+        QVERIFY(QFile::copy(QStringLiteral("/bin/ls"), folder + QStringLiteral("/libteil.so.1")));
+        QVERIFY(QFile::setPermissions(folder + QStringLiteral("/libteil.so.1"),
+                                      QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        QFile data(folder + QStringLiteral("/daten.exe"));
+        QVERIFY(data.open(QIODevice::WriteOnly) && data.write("Text, kein Programm\n") > 0);
+        data.close();
+        FileDialogAnswer answer(
+            [&folder](QFileDialog* dialog) {
+                dialog->setDirectory(folder);
+                const QStringList programs{QStringLiteral("libteil.so.1"),
+                                           QStringLiteral("werkzeug")};
+                QTRY_COMPARE(shownNames(dialog), programs);
+                dialog->selectNameFilter(dialog->nameFilters().at(1));
+                QTRY_COMPARE(shownNames(dialog), QStringList{QStringLiteral("daten.exe")});
+            },
+            {});
+        m_form->FilenameBtn1Click();
+        QVERIFY(answer.seen());
+        // The second dialog takes such a program by its name, without appending its extension.
+        const QString program = folder + QStringLiteral("/werkzeug");
+        m_form->Filename1->setText(program);
+        pickSecond(program, folder);
+        QCOMPARE(m_form->Filename2->text(), program);
     }
 
     void secondDialog_data()
@@ -348,7 +383,8 @@ private slots:
                 QCOMPARE(dialog->windowTitle(),
                          QStringLiteral("Wähle zugehörige EXE-Datei zum Test"));
                 QCOMPARE(filterTexts(dialog),
-                         QStringList({"EXE - Datei (*.EXE)", "Alle Dateien (*.*)"}));
+                         QStringList({"Programme und Bibliotheken", "EXE - Datei (*.EXE)",
+                                      "Alle Dateien (*.*)"}));
                 QCOMPARE(dialog->directory().absolutePath(), folder);
                 QCOMPARE(dialog->defaultSuffix(), QStringLiteral("EXE"));
             },

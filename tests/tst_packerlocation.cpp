@@ -46,8 +46,8 @@ private slots:
         const QString prog = m_root + QStringLiteral("/prog/");
         const QString cwd = m_root + QStringLiteral("/cwd");
         const QString path = m_root + QStringLiteral("/path1:") + m_root + QStringLiteral("/path2");
-        const QStringList dirs = packerSearchDirectories(prog, cwd, path);
-        QCOMPARE(dirs, QStringList({prog, cwd, m_root + QStringLiteral("/path1"),
+        const QStringList dirs = packerSearchDirectories(prog, path);
+        QCOMPARE(dirs, QStringList({prog, m_root + QStringLiteral("/path1"),
                                     m_root + QStringLiteral("/path2")}));
 
         QCOMPARE(searchFile(PackerFileName, dirs), QString());
@@ -57,20 +57,39 @@ private slots:
         QCOMPARE(searchFile(PackerFileName, dirs), m_root + QStringLiteral("/path1/upx"));
         touch(m_root + QStringLiteral("/prog/upx"));
         QCOMPARE(searchFile(PackerFileName, dirs), m_root + QStringLiteral("/prog/upx"));
-        // A packer in the current directory is found by its bare name before all others.
+        // A packer in the current directory changes nothing.
         touch(cwd + QStringLiteral("/upx"));
-        QCOMPARE(searchFile(PackerFileName, dirs), PackerFileName);
+        QCOMPARE(searchFile(PackerFileName, dirs), m_root + QStringLiteral("/prog/upx"));
     }
 
-    void currentDirectoryAgainBeforePath()
+    void theCurrentFolderCountsOnlyAsTheProgramsOwn_data()
     {
-        // The current directory's full path comes before the PATH entries.
-        const QString cwd = m_root + QStringLiteral("/path1");
-        touch(cwd + QStringLiteral("/upx"));
-        touch(m_root + QStringLiteral("/path2/upx"));
-        const QStringList dirs = packerSearchDirectories(m_root + QStringLiteral("/prog/"), cwd,
-                                                         m_root + QStringLiteral("/path2"));
-        QCOMPARE(searchFile(PackerFileName, dirs), cwd + QStringLiteral("/upx"));
+        QTest::addColumn<QString>("programDir");
+        QTest::addColumn<QString>("pathValue");
+        QTest::addColumn<QString>("expected");
+        const QString path1 = m_root + QStringLiteral("/path1");
+        QTest::newRow("relative PATH entries")
+            << m_root + QStringLiteral("/prog/") << QStringLiteral(".:bin:./bin:") << QString();
+        QTest::newRow("relative entries before an absolute one")
+            << m_root + QStringLiteral("/prog/") << QStringLiteral(".:") + path1
+            << path1 + QStringLiteral("/upx");
+        QTest::newRow("the program's own folder")
+            << m_root + QStringLiteral("/cwd/") << QString() << m_root + QStringLiteral("/cwd/upx");
+        QTest::newRow("the program's folder named relative")
+            << QStringLiteral("bin/") << QString() << m_root + QStringLiteral("/cwd/bin/upx");
+    }
+
+    void theCurrentFolderCountsOnlyAsTheProgramsOwn()
+    {
+        QFETCH(QString, programDir);
+        QFETCH(QString, pathValue);
+        QFETCH(QString, expected);
+        QVERIFY(QDir().mkpath(QStringLiteral("bin")));
+        touch(QStringLiteral("upx"));
+        touch(QStringLiteral("bin/upx"));
+        touch(m_root + QStringLiteral("/path1/upx"));
+        // The result is a full path, as the command line shows it.
+        QCOMPARE(findPacker(programDir, pathValue), expected);
     }
 
     void entriesUsedVerbatim_data()
@@ -92,8 +111,8 @@ private slots:
         QFETCH(QString, pathValue);
         QFETCH(QString, expected);
         touch(m_root + QStringLiteral("/path1/upx"));
-        const QStringList dirs = packerSearchDirectories(
-            m_root + QStringLiteral("/prog/"), m_root + QStringLiteral("/cwd"), pathValue);
+        const QStringList dirs =
+            packerSearchDirectories(m_root + QStringLiteral("/prog/"), pathValue);
         QCOMPARE(searchFile(PackerFileName, dirs), expected);
     }
 
@@ -103,7 +122,6 @@ private slots:
         QVERIFY(QDir(m_root).mkpath(QStringLiteral("cwd/upx")));
         touch(m_root + QStringLiteral("/path1/upx"));
         const QStringList dirs = packerSearchDirectories(m_root + QStringLiteral("/prog/"),
-                                                         m_root + QStringLiteral("/cwd"),
                                                          m_root + QStringLiteral("/path1"));
         QCOMPARE(searchFile(PackerFileName, dirs), m_root + QStringLiteral("/path1/upx"));
     }
@@ -111,10 +129,9 @@ private slots:
     void noPathValue()
     {
         const QString prog = m_root + QStringLiteral("/prog/");
-        const QString cwd = m_root + QStringLiteral("/cwd");
-        QCOMPARE(packerSearchDirectories(prog, cwd, QString()), QStringList({prog, cwd}));
+        QCOMPARE(packerSearchDirectories(prog, QString()), QStringList({prog}));
         touch(m_root + QStringLiteral("/prog/upx"));
-        QCOMPARE(searchFile(PackerFileName, packerSearchDirectories(prog, cwd, QString())),
+        QCOMPARE(searchFile(PackerFileName, packerSearchDirectories(prog, QString())),
                  prog + QStringLiteral("upx"));
     }
 
@@ -129,9 +146,9 @@ private slots:
                     << m_root + QStringLiteral("/path1") << QString(4000, QLatin1Char('x'));
         }
         const QStringList dirs = packerSearchDirectories(m_root + QStringLiteral("/prog/"),
-                                                         m_root + QStringLiteral("/cwd"),
                                                          entries.join(QLatin1Char(':')));
-        QCOMPARE(dirs.size(), 2 + entries.size());
+        // The relative entries of "x" are left out.
+        QCOMPARE(dirs.size(), 1 + entries.size() * 3 / 4);
         QCOMPARE(searchFile(PackerFileName, dirs), QString());
     }
 
@@ -141,8 +158,7 @@ private slots:
         touch(locked + QStringLiteral("/upx"));
         QVERIFY(QFile::setPermissions(locked, QFileDevice::Permissions()));
         const QString found = searchFile(
-            PackerFileName, packerSearchDirectories(m_root + QStringLiteral("/prog/"),
-                                                    m_root + QStringLiteral("/cwd"), locked));
+            PackerFileName, packerSearchDirectories(m_root + QStringLiteral("/prog/"), locked));
         QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                           QFileDevice::ExeOwner);
         // The super-user reads every folder; anybody else finds nothing there.
@@ -155,9 +171,7 @@ private slots:
         QVERIFY(QDir().mkpath(prog));
         touch(prog + QStringLiteral("upx"));
         QVERIFY(QFile::setPermissions(prog, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-        const QString found =
-            searchFile(PackerFileName,
-                       packerSearchDirectories(prog, m_root + QStringLiteral("/cwd"), QString()));
+        const QString found = searchFile(PackerFileName, packerSearchDirectories(prog, QString()));
         QFile::setPermissions(prog, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                         QFileDevice::ExeOwner);
         QCOMPARE(found, prog + QStringLiteral("upx"));

@@ -90,10 +90,9 @@ private slots:
             const char* name;
             QString packer;
             QString version;
-        } packers[] = {{"UPX 4",
-                        QStandardPaths::findExecutable(QStringLiteral("upx"), {"/usr/bin"}),
-                        QStringLiteral("4\\.\\d+\\.\\d+")},
-                       {"UPX 3.96", QStringLiteral(KOMPAKTOR_PACKER), QStringLiteral("3\\.96")}};
+        } packers[] = {
+            {"UPX 4", QStringLiteral(KOMPAKTOR_PACKER), QStringLiteral("4\\.\\d+\\.\\d+")},
+            {"UPX 3.96", QStringLiteral(KOMPAKTOR_PACKER_396), QStringLiteral("3\\.96")}};
         for (const auto& packer : packers) {
             for (const auto& run : runs) {
                 QTest::addRow("%s: %s", packer.name, run.what)

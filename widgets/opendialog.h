@@ -4,11 +4,13 @@
 #include <QObject>
 #include <QString>
 
+class QFileInfo;
 class QWidget;
 
 // A file-open dialog for an existing file. It keeps the file last confirmed in it and the filter
 // entry selected at that confirmation, and offers both again at its next opening; a cancelled
-// opening changes neither.
+// opening changes neither. A filter entry either matches names by its pattern or lists programs
+// and libraries by their content, as Linux programs carry no extension.
 class OpenDialog : public QObject {
     Q_OBJECT
 
@@ -16,7 +18,14 @@ public:
     struct Filter {
         QString description;
         QString pattern;
+        // Lists the files that isProgramOrLibrary() accepts instead of matching the pattern.
+        bool programs = false;
     };
+
+    // An executable regular file, or one that begins with the magic of an ELF or a Windows (MZ)
+    // executable, as libraries need no executable bit. Only files without that bit are read, and
+    // only their first four bytes.
+    static bool isProgramOrLibrary(const QFileInfo& file);
 
     OpenDialog(const QString& title, const QList<Filter>& filters, QWidget* parent);
 
@@ -40,6 +49,7 @@ private:
     QStringList m_descriptions;
     QStringList m_nameFilters;
     QStringList m_patterns;
+    QList<bool> m_programs;
     QWidget* m_parent;
     QString m_initialDir;
     QString m_defaultExt;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a fresh prefix and checks what the desktop gets there: a valid desktop
-# entry whose command is the installed launcher, the launcher leading to the program with its
-# packer beside it, and the program's icon in each size of the icon theme.
+# entry whose command is the installed launcher, the launcher leading to the program, marked as an
+# installation and without a packer beside it (it uses the system's), and the program's icon in
+# each size of the icon theme.
 #   installed.sh BUILD_DIR
 set -euo pipefail
 fail() {
@@ -19,11 +20,12 @@ command=$(sed -n 's/^Exec=\([^ ]*\) %f$/\1/p' "$entry")
 [ -n "$command" ] || fail "no 'Exec=COMMAND %f' line in the desktop entry"
 [ "$(readlink -f "$prefix/bin/$command")" = "$prefix/lib/kompaktor/kompaktor" ] ||
     fail "bin/$command does not lead to lib/kompaktor/kompaktor"
-[ -x "$prefix/lib/kompaktor/kompaktor" ] && [ -x "$prefix/lib/kompaktor/upx" ] ||
-    fail "program or packer missing in lib/kompaktor"
+[ -x "$prefix/lib/kompaktor/kompaktor" ] && [ -f "$prefix/lib/kompaktor/kompaktor.installed" ] ||
+    fail "program or installation marker missing in lib/kompaktor"
+[ ! -e "$prefix/lib/kompaktor/upx" ] || fail "a packer beside the installed program"
 icon=$(sed -n 's/^Icon=//p' "$entry")
 for size in 16 32 48 64 128; do
     file -b "$prefix/share/icons/hicolor/${size}x$size/apps/$icon.png" |
         grep -q "^PNG image data, $size x $size," || fail "no $size-pixel icon '$icon'"
 done
-echo "installed: desktop entry valid, launcher, program, packer and five icons in place"
+echo "installed: desktop entry valid, launcher, program and five icons in place"

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package and checks its contents and dependencies: the launcher, the program
-# with its packer, the desktop entry and the icons; a dependency on the package of every library
-# the program links, on the fonts and on Qt's translations; a packer that still runs.
+# marked as an installation, no packer of its own, the desktop entry, the icons, the copyright
+# and the changelog; a dependency on the package of every library the program links, on Debian's
+# packer, on the fonts and on Qt's translations; no homepage but Kompaktor's own; no error from
+# lintian.
 #   package.sh BUILD_DIR
 set -euo pipefail
 fail() {
@@ -15,10 +17,13 @@ deb=$(ls "$work"/*.deb)
 
 contents=$(dpkg-deb -c "$deb" | sed -E 's/^([^ ]+ +){5}//')
 for wanted in './usr/bin/kompaktor -> ../lib/kompaktor/kompaktor' ./usr/lib/kompaktor/kompaktor \
-    ./usr/lib/kompaktor/upx ./usr/share/applications/kompaktor.desktop \
-    ./usr/share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128}/apps/kompaktor.png; do
+    ./usr/lib/kompaktor/kompaktor.installed ./usr/share/applications/kompaktor.desktop \
+    ./usr/share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128}/apps/kompaktor.png \
+    ./usr/share/doc/kompaktor/copyright ./usr/share/doc/kompaktor/changelog.gz \
+    ./usr/share/man/man1/kompaktor.1.gz; do
     grep -qxF "$wanted" <<<"$contents" || fail "package lacks $wanted"
 done
+! grep -q 'upx' <<<"$contents" || fail "package carries a packer: $(grep upx <<<"$contents")"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 depends_on() { tr ',' '\n' <<<"$depends" | awk '{print $1}' | grep -qxF "$1"; }
@@ -33,9 +38,18 @@ for library in $(objdump -p "$program" | awk '/NEEDED/ {print $2}'); do
     [ -n "$package" ] || fail "no package holds $library"
     depends_on "$package" || fail "no dependency on $package for $library: $depends"
 done
-for package in fonts-liberation qt6-translations-l10n; do
+for package in upx-ucl fonts-liberation qt6-translations-l10n; do
     depends_on "$package" || fail "no dependency on $package: $depends"
 done
-"$work/root/usr/lib/kompaktor/upx" --version | head -n 1 | grep -q '^upx ' ||
-    fail "the packaged packer does not run"
-echo "package $(basename "$deb"): contents complete; Depends: $depends"
+homepage=$(dpkg-deb -f "$deb" Homepage)
+[ -z "$homepage" ] || fail "the package names a homepage that is not Kompaktor's: $homepage"
+head -n 1 "$work/root/usr/share/doc/kompaktor/copyright" |
+    grep -qxF 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+    fail "the copyright file is not in the machine-readable format"
+
+status=0
+lintian --fail-on error --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1 || status=$?
+[ $status -eq 0 ] && ! grep -q '^E: ' "$work/lintian.log" ||
+    { cat "$work/lintian.log"; fail "lintian reports errors or did not run (status $status)"; }
+echo "package $(basename "$deb"): contents complete; Depends: $depends; lintian:"
+cat "$work/lintian.log"

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Copies the program alone into a fresh folder, with the packer beside it, starts it there on a
-# virtual X display with a packed file named on its command line, finds its window, checks its
-# size and title, takes a screenshot, unpacks the named file with the "Dekomprimieren" button,
-# closes the window again and checks that the settings were written beside the program.
-#   smoke.sh PROGRAM PACKER SCREENSHOT
+# Copies the program alone into a fresh folder, starts it there on a virtual X display with a
+# packed file named on its command line, finds its window, checks its size and title, takes a
+# screenshot, unpacks the named file with the "Dekomprimieren" button (the system's packer from
+# the search path does that), closes the window again and checks that the settings were written
+# beside the program.
+#   smoke.sh PROGRAM PACKED_FILE SCREENSHOT
 set -euo pipefail
 screenshot=$3
 title='Kompaktor    Das Schaltpult für den Packer eXecutapler Dateien'
@@ -13,10 +14,9 @@ trap 'kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
 mkdir "$work/Kompaktor Programm"
 program=$work/Kompaktor\ Programm/kompaktor
 cp "$1" "$program"
-cp "$2" "$work/Kompaktor Programm/upx"
 export XDG_RUNTIME_DIR=$work
 unset QT_QPA_PLATFORM
-# The packer is itself a packed program: the file to unpack, named relative to the start folder.
+# The file to unpack, named relative to the start folder.
 mkdir "$work/Dateien"
 cp "$2" "$work/Dateien/gepackt"
 packed_size=$(stat -c %s "$work/Dateien/gepackt")

@@ -3,7 +3,7 @@
 # manager: the main window is the active one once shown and again after a message box, its icon
 # name is "Kompaktor", and the trial launch's message box stands in the middle of the screen.
 # Under openbox: maximising and restoring brings the window back to where it stood.
-#   windowmanager.sh PROGRAM PACKER
+#   windowmanager.sh PROGRAM
 set -euo pipefail
 title='Kompaktor    Das Schaltpult für den Packer eXecutapler Dateien'
 
@@ -12,7 +12,6 @@ pid=
 wm=
 trap 'kill $pid $wm 2>/dev/null || true; rm -rf "$work"' EXIT
 cp "$1" "$work/kompaktor"
-cp "$2" "$work/upx"
 export XDG_RUNTIME_DIR=$work
 unset QT_QPA_PLATFORM
 cd "$work"
@@ -50,7 +49,7 @@ xprop -id "$window" _NET_WM_ICON_NAME | grep -q '= "Kompaktor"$' ||
 
 # A file name in the first box enables the trial button; the empty trial file cannot start.
 xdotool mousemove --window "$window" 400 430 click 1
-xdotool type --delay 20 "$work/upx"
+xdotool type --delay 20 "$work/kompaktor"
 xdotool mousemove --window "$window" 100 334 click 1
 message_box() { box=$(xdotool search --onlyvisible --name '^Kompaktor$' | head -n 1) && [ -n "$box" ]; }
 eventually message_box || fail "no message box after the failed trial launch"
