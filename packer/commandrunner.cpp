@@ -244,6 +244,9 @@ public:
             ::close(m_master);
     }
 
+    // Less than this at once is a short piece.
+    static constexpr qsizetype ShortPiece = 1024;
+
     bool isOpen() const { return m_master >= 0; }
     int master() const { return m_master; }
     int slave() const { return m_slave; }
@@ -258,11 +261,13 @@ public:
 
     // Appends what the terminal holds now and what follows at once, for a few milliseconds at
     // most; false once the packer's side is closed and all is read. A terminal passes a few
-    // kilobytes at a time, so waiting a moment for more saves a trip through the event loop for
-    // each of them.
+    // kilobytes at a time, so when the packer writes a lot, waiting a moment for more saves a
+    // trip through the event loop for each of them; a short piece, such as a progress display,
+    // is all there is for now.
     bool read(QByteArray& bytes) const
     {
         constexpr qsizetype Portion = 65536;
+        const qsizetype start = bytes.size();
         QElapsedTimer clock;
         clock.start();
         pollfd wanted{m_master, POLLIN, 0};
@@ -276,7 +281,8 @@ public:
                 continue;
             if (got == 0 || (error != EINTR && error != EAGAIN))
                 return false;
-            if (error == EAGAIN && ::poll(&wanted, 1, 1) <= 0)
+            if (error == EAGAIN &&
+                (bytes.size() - start < ShortPiece || ::poll(&wanted, 1, 1) <= 0))
                 return true;
         }
         return true;
@@ -579,14 +585,23 @@ bool CommandRunner::run(const PackerCommand& command, TranscriptSink& output,
         }
     });
     QByteArray bytes;
+    QTimer readPause;
     if (terminal.isOpen()) {
         terminalOutput = new QSocketNotifier(terminal.master(), QSocketNotifier::Read, &process);
+        // While the packer writes short pieces, such as its progress, the terminal is read at
+        // most as often as the progress goes on: each read costs a trip through the event loop.
+        readPause.setSingleShot(true);
+        QObject::connect(&readPause, &QTimer::timeout, terminalOutput,
+                         [terminalOutput] { terminalOutput->setEnabled(true); });
         QObject::connect(terminalOutput, &QSocketNotifier::activated, [&] {
             lookForPackerOutput();
             bytes.truncate(0);
             // Nothing more comes once the packer's side is closed.
-            if (!terminal.read(bytes))
+            const bool open = terminal.read(bytes);
+            if (!open || bytes.size() < PackerTerminal::ShortPiece)
                 terminalOutput->setEnabled(false);
+            if (open && bytes.size() < PackerTerminal::ShortPiece)
+                readPause.start(ProgressIntervalMilliseconds);
             take(bytes);
         });
     } else {
@@ -615,6 +630,7 @@ bool CommandRunner::run(const PackerCommand& command, TranscriptSink& output,
         transcript.addLine(CancelledText);
     } else {
         loop.exec();
+        readPause.stop();
         bool stopped = process.state() != QProcess::NotRunning;
         FileOutcome outcome = FileOutcome::AsItWas;
         if (stopped) {
@@ -641,7 +657,6 @@ bool CommandRunner::run(const PackerCommand& command, TranscriptSink& output,
                 outcome =
                     settle(workFile, workFileBefore, packerOutputFile, openOutput.has_value());
         }
-        progress.finish();
         if (!stopped || thisRun.cancelled) {
             if (terminalOutput) {
                 delete terminalOutput;
@@ -649,6 +664,7 @@ bool CommandRunner::run(const PackerCommand& command, TranscriptSink& output,
             } else {
                 take(process.readAllStandardOutput());
             }
+            progress.finish();
             report.truncate(0);
             filter.finish(report);
             packerOutput.append(report);

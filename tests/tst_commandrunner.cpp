@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -285,13 +286,17 @@ private slots:
         QFETCH(QString, outcome);
         QTemporaryDir folder;
         const QString file = folder.filePath(QStringLiteral("werk"));
-        const QString go = m_dir.filePath(QStringLiteral("weiter"));
-        QVERIFY(QFile::exists(go) || ::mkfifo(QFile::encodeName(go).constData(), 0600) == 0);
-        QByteArray script = "umask 077\n";
+        // The packer waits for a line from a pipe that the test holds open throughout.
+        const QString go = folder.filePath(QStringLiteral("weiter"));
+        QVERIFY(::mkfifo(QFile::encodeName(go).constData(), 0600) == 0);
+        const int release = ::open(QFile::encodeName(go).constData(), O_RDWR | O_CLOEXEC);
+        QVERIFY(release >= 0);
+        const auto closeRelease = qScopeGuard([release] { ::close(release); });
+        QByteArray script = "umask 077\nexec 5<" + QFile::encodeName(go) + "\n";
         for (int step = 0; step < steps.size(); ++step) {
-            script += QStringLiteral("printf '\\rSchritt %1'\nread weiter < %2\n%3\n")
+            script += QStringLiteral("printf '\\rSchritt %1'\nread weiter <&5\n%2\n")
                           .arg(step)
-                          .arg(go, steps[step])
+                          .arg(steps[step])
                           .toUtf8();
         }
         const QString packer = writeScript(m_dir.filePath(QStringLiteral("upx-laststeps")), script);
@@ -314,8 +319,7 @@ private slots:
             if (step == cancelAt) {
                 CommandRunner::cancel();
             } else {
-                QFile next(go);
-                QVERIFY(next.open(QIODevice::WriteOnly) && next.write("\n") == 1);
+                QVERIFY(::write(release, "\n", 1) == 1);
             }
         };
         QVERIFY(CommandRunner::run({packer, {file}, packer, file}, sink, takeStep));
