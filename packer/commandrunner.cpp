@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <functional>
 #include <optional>
+#include <utility>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -34,17 +35,23 @@ bool running = false;
 const QString LineBreak = QStringLiteral("\r\n");
 
 // The transcript as it grows, with the rule for adding a line: a line goes after the text when
-// that is empty or ends with a line break; otherwise it starts a new line.
+// that is empty or ends with a line break; otherwise it starts a new line. The latest text waits
+// and goes to the box together with what follows it, at the latest when the transcript ends:
+// the box lays out its last lines anew for every piece it takes, which costs much after a long
+// line.
 class Transcript {
 public:
     explicit Transcript(TranscriptSink& sink) : m_sink(sink) { m_sink.clear(); }
+    ~Transcript() { flush(); }
 
     void addLine(const QString& line)
     {
         if (m_endsWithBreak) {
-            m_sink.append(line + LineBreak);
+            m_waiting += line;
+            m_waiting += LineBreak;
         } else {
-            m_sink.append(LineBreak + line);
+            m_waiting += LineBreak;
+            m_waiting += line;
             m_endsWithBreak = line.isEmpty();
         }
     }
@@ -53,19 +60,29 @@ public:
     void endLine()
     {
         if (!m_endsWithBreak)
-            appendRaw(LineBreak);
+            m_waiting += LineBreak;
+        m_endsWithBreak = true;
     }
 
+    // Appends the text as it stands; what waited goes to the box first.
     void appendRaw(const QString& text)
     {
         if (text.isEmpty())
             return;
-        m_sink.append(text);
+        flush();
+        m_waiting = text;
         m_endsWithBreak = text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r'));
+    }
+
+    void flush()
+    {
+        if (!m_waiting.isEmpty())
+            m_sink.append(std::exchange(m_waiting, {}));
     }
 
 private:
     TranscriptSink& m_sink;
+    QString m_waiting;
     bool m_endsWithBreak = true;
 };
 
@@ -100,8 +117,8 @@ public:
     }
 
     // Called once all output is in: the end is cut to its kept length. Where something is left
-    // out, the kept start ends with its last whole line and the kept end begins with its first
-    // whole line, where they hold more than a part of one line.
+    // out, the part of a line that the gap cuts off is left out with it, unless that line is
+    // longer than CommandRunner::LongestCutLine.
     void finish()
     {
         if (m_tail.size() > CommandRunner::KeptTailBytes)
@@ -109,12 +126,13 @@ public:
         if (m_omitted == 0)
             return;
         const qsizetype headEnd = m_head.lastIndexOf('\n') + 1;
-        if (headEnd > 0) {
+        if (headEnd > 0 && m_head.size() - headEnd <= CommandRunner::LongestCutLine) {
             m_omitted += m_head.size() - headEnd;
             m_head.truncate(headEnd);
         }
         const qsizetype firstBreak = m_tail.indexOf('\n');
-        if (!m_tailStartsLine && firstBreak >= 0 && firstBreak + 1 < m_tail.size())
+        if (!m_tailStartsLine && firstBreak >= 0 && firstBreak < CommandRunner::LongestCutLine &&
+            firstBreak + 1 < m_tail.size())
             dropFromTail(firstBreak + 1);
     }
 
@@ -621,6 +639,8 @@ bool CommandRunner::run(const PackerCommand& command, TranscriptSink& output,
         loop.quit();
     });
 
+    // The box shows the command while the packer works.
+    transcript.flush();
     clock.start();
     process.start(command.program, command.arguments, QIODevice::ReadOnly);
     const bool started = process.waitForStarted(-1);

@@ -36,10 +36,11 @@ public:
     // two chunks stays whole. Zero bytes are dropped.
     static constexpr qsizetype ChunkSize = 2500;
     // Of a longer report, the start and the end are kept, with one line in place of the middle
-    // that says how many bytes were left out. The kept parts end and start at line breaks where
-    // they hold one.
+    // that says how many bytes were left out. That line stands between whole lines: a line that
+    // the middle cuts is left out with it, unless it is longer than LongestCutLine bytes.
     static constexpr qsizetype KeptHeadBytes = 1024 * 1024;
     static constexpr qsizetype KeptTailBytes = 1024 * 1024;
+    static constexpr qsizetype LongestCutLine = 64 * 1024;
     // The box takes the report in pieces of whole lines of about this many characters.
     static constexpr qsizetype PieceCharacters = 64 * 1024;
     // The progress goes on at most this often, the latest always last.

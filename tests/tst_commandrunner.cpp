@@ -220,13 +220,14 @@ private slots:
                    QStringLiteral("*** Hier wurden %1 Bytes der Ausgabe ausgelassen. ***\r\n")
                        .arg(3000000 - 2 * keptLines * 10) +
                    lines;
-        // A line longer than both kept parts together is cut where it must be.
+        // A line much longer than the others is cut where it must be.
         QTest::newRow("one long line")
-            << QByteArray("head -c 3000000 /dev/zero | tr '\\0' x\necho\n")
-            << QString(CommandRunner::KeptHeadBytes, QLatin1Char('x')) +
+            << QByteArray("echo kurz\nhead -c 3000000 /dev/zero | tr '\\0' x\necho\necho Ende\n")
+            << QStringLiteral("kurz\n") +
+                   QString(CommandRunner::KeptHeadBytes - 5, QLatin1Char('x')) +
                    QStringLiteral("\r\n*** Hier wurden %1 Bytes der Ausgabe ausgelassen. ***\r\n")
-                       .arg(3000001 - CommandRunner::KeptHeadBytes - CommandRunner::KeptTailBytes) +
-                   QString(CommandRunner::KeptTailBytes - 1, QLatin1Char('x')) + "\n";
+                       .arg(3000011 - CommandRunner::KeptHeadBytes - CommandRunner::KeptTailBytes) +
+                   QString(CommandRunner::KeptTailBytes - 6, QLatin1Char('x')) + "\nEnde\n";
     }
 
     void theLeftOutLineStandsBetweenWholeLines()
