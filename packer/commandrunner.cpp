@@ -382,7 +382,8 @@ struct PackerOutput {
     FileState state;
 };
 
-// The packer's output file among the files the process holds open now, if it holds one.
+// The packer's output file among the files the process holds open now, if it holds one. The
+// folder's path ends with a slash.
 std::optional<PackerOutput> openPackerOutput(qint64 pid, const QByteArray& folder,
                                              const FileState& workFile)
 {
@@ -395,9 +396,9 @@ std::optional<PackerOutput> openPackerOutput(qint64 pid, const QByteArray& folde
         const QByteArray link = descriptors + entry->d_name;
         char target[PATH_MAX];
         const ssize_t length = ::readlink(link.constData(), target, sizeof target);
-        if (length <= folder.size() || length == sizeof target ||
-            !QByteArrayView(target, length).startsWith(folder) || target[folder.size()] != '/' ||
-            QByteArrayView(target, length).sliced(folder.size() + 1).contains('/'))
+        const QByteArrayView path(target, qBound<ssize_t>(0, length, sizeof target));
+        if (path.size() <= folder.size() || path.size() == sizeof target ||
+            !path.startsWith(folder) || path.sliced(folder.size()).contains('/'))
             continue;
         // The link's own permissions tell how the file was opened.
         struct stat linkInfo = {};
@@ -405,7 +406,7 @@ std::optional<PackerOutput> openPackerOutput(qint64 pid, const QByteArray& folde
             continue;
         const FileState file = stateOf(link, true);
         if (file.exists && S_ISREG(file.info.st_mode) && !file.isSameFile(workFile))
-            return PackerOutput{QByteArray(target, length), file};
+            return PackerOutput{path.toByteArray(), file};
     }
     return std::nullopt;
 }
@@ -563,16 +564,20 @@ bool CommandRunner::run(const PackerCommand& command, TranscriptSink& output,
     const QFileInfo workInfo(command.workFile);
     const QByteArray workFile =
         command.workFile.isEmpty() ? QByteArray() : QFile::encodeName(workInfo.absoluteFilePath());
-    const QByteArray workFolder = QFile::encodeName(workInfo.absoluteDir().canonicalPath());
+    QByteArray workFolder = QFile::encodeName(workInfo.absoluteDir().canonicalPath());
+    if (!workFolder.endsWith('/'))
+        workFolder += '/';
     const FileState workFileBefore = workFile.isEmpty() ? FileState() : stateOf(workFile);
     std::optional<PackerOutput> packerOutputFile;
 
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.setStandardInputFile(QProcess::nullDevice());
+    // Notes the packer's output file once the packer holds it open; true while it is looked for.
     const auto lookForPackerOutput = [&] {
         if (!packerOutputFile && !workFile.isEmpty() && process.processId() > 0)
             packerOutputFile = openPackerOutput(process.processId(), workFolder, workFileBefore);
+        return !packerOutputFile && !workFile.isEmpty();
     };
     BoundedOutput packerOutput;
     PackerTerminal terminal;
@@ -608,17 +613,20 @@ bool CommandRunner::run(const PackerCommand& command, TranscriptSink& output,
         terminalOutput = new QSocketNotifier(terminal.master(), QSocketNotifier::Read, &process);
         // While the packer writes short pieces, such as its progress, the terminal is read at
         // most as often as the progress goes on: each read costs a trip through the event loop.
+        // Until the packer's output file is known, each write is read at once, so that the
+        // packer is seen while it holds the file open.
         readPause.setSingleShot(true);
         QObject::connect(&readPause, &QTimer::timeout, terminalOutput,
                          [terminalOutput] { terminalOutput->setEnabled(true); });
         QObject::connect(terminalOutput, &QSocketNotifier::activated, [&] {
-            lookForPackerOutput();
+            const bool looking = lookForPackerOutput();
             bytes.truncate(0);
             // Nothing more comes once the packer's side is closed.
             const bool open = terminal.read(bytes);
-            if (!open || bytes.size() < PackerTerminal::ShortPiece)
+            const bool pause = open && !looking && bytes.size() < PackerTerminal::ShortPiece;
+            if (!open || pause)
                 terminalOutput->setEnabled(false);
-            if (open && bytes.size() < PackerTerminal::ShortPiece)
+            if (pause)
                 readPause.start(ProgressIntervalMilliseconds);
             take(bytes);
         });
