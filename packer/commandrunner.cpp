@@ -361,17 +361,20 @@ bool setBack(const QByteArray& path, const FileState& was)
     const FileState now = stateOf(path);
     if (!now.exists)
         return false;
-    bool done = true;
+    bool timesSet = true;
     if (!sameTime(now.info.st_mtim, was.info.st_mtim)) {
         const timespec times[2] = {was.info.st_atim, was.info.st_mtim};
-        done = ::utimensat(AT_FDCWD, path.constData(), times, AT_SYMLINK_NOFOLLOW) == 0 && done;
+        timesSet = ::utimensat(AT_FDCWD, path.constData(), times, AT_SYMLINK_NOFOLLOW) == 0;
     }
-    // The owner first: changing it may clear the set-user-ID and set-group-ID bits.
+    // The owner first: changing it clears the set-user-ID and set-group-ID bits. A file that
+    // cannot have its owner back does not get those bits.
+    bool ownerSet = true;
     if (now.info.st_uid != was.info.st_uid || now.info.st_gid != was.info.st_gid)
-        done = ::lchown(path.constData(), was.info.st_uid, was.info.st_gid) == 0 && done;
-    if (done && (stateOf(path).info.st_mode & 07777) != (was.info.st_mode & 07777))
-        done = ::chmod(path.constData(), was.info.st_mode & 07777) == 0;
-    return done;
+        ownerSet = ::lchown(path.constData(), was.info.st_uid, was.info.st_gid) == 0;
+    const mode_t mode = was.info.st_mode & (ownerSet ? 07777 : 01777);
+    const bool modeSet =
+        (stateOf(path).info.st_mode & 07777) == mode || ::chmod(path.constData(), mode) == 0;
+    return timesSet && ownerSet && modeSet;
 }
 
 // The file that the packer writes its work into: one in the folder of the file it works on,
@@ -679,11 +682,12 @@ bool CommandRunner::run(const PackerCommand& command, TranscriptSink& output,
             const bool ended = process.waitForFinished(5000);
             stopped =
                 !ended || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0;
-            if (!ended)
-                outcome = FileOutcome::InDoubt;
-            else if (stopped && !workFile.isEmpty())
-                outcome =
-                    settle(workFile, workFileBefore, packerOutputFile, openOutput.has_value());
+            // A packer that could not be ended may still change the file.
+            if (stopped && !workFile.isEmpty()) {
+                outcome = ended ? settle(workFile, workFileBefore, packerOutputFile,
+                                         openOutput.has_value())
+                                : FileOutcome::InDoubt;
+            }
         }
         if (!stopped || thisRun.cancelled) {
             if (terminalOutput) {
