@@ -10,8 +10,9 @@ struct PackerCommand {
     QString program;
     QStringList arguments;
     QString commandLine;
-    // The file the packer works on, if any: a temporary file it leaves beside it when it is
-    // stopped is removed.
+    // The file the packer works on, if any. When the packer is stopped, this file is left either
+    // as it was or as the packer's finished work, with its mode, owner and times as they were;
+    // the temporary file the packer wrote meanwhile is removed.
     QString workFile = {};
 };
 
@@ -28,18 +29,33 @@ public:
 // "Starte", the command line, everything the packer wrote (standard output and standard error
 // together, in order) and the time the operation took. Events go on being processed while the
 // packer runs and while its report goes into the box, so the window repaints, its clock ticks
-// and it can be closed.
+// and it can be closed. The packer does not outlive the program.
 class CommandRunner {
 public:
     // The packer's output is decoded in chunks of this many bytes; a character split between
     // two chunks stays whole. Zero bytes are dropped.
     static constexpr qsizetype ChunkSize = 2500;
     // Of a longer report, the start and the end are kept, with one line in place of the middle
-    // that says how many bytes were left out.
+    // that says how many bytes were left out. That line stands between whole lines: a line that
+    // the middle cuts is left out with it, unless it is longer than LongestCutLine bytes.
     static constexpr qsizetype KeptHeadBytes = 1024 * 1024;
     static constexpr qsizetype KeptTailBytes = 1024 * 1024;
+    static constexpr qsizetype LongestCutLine = 64 * 1024;
     // The box takes the report in pieces of whole lines of about this many characters.
     static constexpr qsizetype PieceCharacters = 64 * 1024;
+    // The progress goes on at most this often, the latest always last.
+    static constexpr int ProgressIntervalMilliseconds = 100;
+
+    // The last line of a stopped run.
+    static inline const QString CancelledText = QStringLiteral("Operation wurde abgebrochen!");
+    // Before it, when the packer had finished its work on the file, which is kept.
+    static inline const QString FinishedFileKeptText =
+        QStringLiteral("Die Datei war schon fertig bearbeitet und wurde behalten.");
+    // Before it instead, when the file is neither as it was nor the packer's finished work (it
+    // was changed or removed by someone else meanwhile, or could not be set back).
+    static inline const QString FileInDoubtText =
+        QStringLiteral("Die Datei ist weder unverändert noch fertig bearbeitet, bitte prüfen Sie "
+                       "sie!");
 
     // Runs the command. Returns false, and does nothing, while another run is going on. The
     // packer writes to a terminal where one can be had, so that it shows its progress, which

@@ -61,25 +61,29 @@ QChar cp850ToUnicode(unsigned char byte)
     return byte < 0x80 ? QChar(byte) : QChar(cp850High[byte - 0x80]);
 }
 
-QString OutputDecoder::decode(QByteArrayView bytes)
+void OutputDecoder::appendRun(QString& text, QByteArrayView bytes)
 {
-    QString text;
     if (m_pending.isEmpty()) {
         decodeInto(text, bytes, false);
     } else {
-        const QByteArray joined = m_pending + bytes.toByteArray();
-        m_pending.clear();
+        QByteArray joined = std::exchange(m_pending, {});
+        joined += bytes;
         decodeInto(text, joined, false);
     }
-    return text;
+}
+
+void OutputDecoder::appendDecoded(QString& text, QByteArrayView bytes)
+{
+    for (qsizetype zero; (zero = bytes.indexOf('\0')) >= 0; bytes = bytes.sliced(zero + 1))
+        appendRun(text, bytes.first(zero));
+    appendRun(text, bytes);
 }
 
 QString OutputDecoder::decodeSkippingZeros(QByteArrayView bytes)
 {
     QString text;
-    for (qsizetype zero; (zero = bytes.indexOf('\0')) >= 0; bytes = bytes.sliced(zero + 1))
-        text += decode(bytes.first(zero));
-    return text + decode(bytes);
+    appendDecoded(text, bytes);
+    return text;
 }
 
 QString OutputDecoder::flush()
@@ -97,7 +101,9 @@ qsizetype OutputDecoder::discard()
 
 void OutputDecoder::decodeInto(QString& text, QByteArrayView bytes, bool final)
 {
-    text.reserve(text.size() + bytes.size());
+    // Room for the text grows by doubling, so that many small calls cost no more than one.
+    if (text.capacity() < text.size() + bytes.size())
+        text.reserve(qMax(2 * text.capacity(), text.size() + bytes.size()));
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     const qsizetype size = bytes.size();
     qsizetype i = 0;

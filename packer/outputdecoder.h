@@ -10,9 +10,10 @@
 // next chunk, so that a character split between two chunks stays whole.
 class OutputDecoder {
 public:
-    // Decodes the bytes; an incomplete sequence at their end waits for the next call.
-    QString decode(QByteArrayView bytes);
-    // The same, with zero bytes dropped: they mean nothing in a report.
+    // Decodes the bytes and appends the text; zero bytes are dropped, they mean nothing in a
+    // report. An incomplete sequence at their end waits for the next call.
+    void appendDecoded(QString& text, QByteArrayView bytes);
+    // The same, returning the text.
     QString decodeSkippingZeros(QByteArrayView bytes);
     // Decodes whatever still waits, as it stands.
     QString flush();
@@ -20,6 +21,7 @@ public:
     qsizetype discard();
 
 private:
+    void appendRun(QString& text, QByteArrayView bytes);
     void decodeInto(QString& text, QByteArrayView bytes, bool final);
 
     QByteArray m_pending;

@@ -2,6 +2,18 @@
 
 #include <utility>
 
+namespace {
+
+// Bytes that are text in a report: printable characters, tab, line feed, and the bytes of
+// characters beyond ASCII.
+bool isText(char c)
+{
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte >= 0x20 && byte != 0x7F) || c == '\t' || c == '\n';
+}
+
+} // namespace
+
 void TerminalFilter::carriageReturn()
 {
     const QByteArray shown = m_line.trimmed();
@@ -11,27 +23,66 @@ void TerminalFilter::carriageReturn()
     m_overwritten = true;
 }
 
-QByteArray TerminalFilter::filter(QByteArrayView bytes)
+// Control sequences: ESC [ parameters, final byte; ESC, intermediate bytes, final byte. Control
+// strings: ESC P (device control), ESC ] (operating system command), ESC _ (application
+// program command), ESC ^ (privacy message) and ESC X (start of string), each ended by the
+// string terminator (ESC and a backslash) or BEL.
+void TerminalFilter::continueEscape(char c)
 {
-    QByteArray report;
+    const auto byte = static_cast<unsigned char>(c);
+    switch (m_escape) {
+    case Escape::Start:
+        m_escape = c == '['                                                   ? Escape::Control
+                   : c == 'P' || c == ']' || c == '_' || c == '^' || c == 'X' ? Escape::String
+                   : byte >= 0x20 && byte <= 0x2F                             ? Escape::Intermediate
+                                                                              : Escape::None;
+        break;
+    case Escape::Intermediate:
+        if (byte < 0x20 || byte > 0x2F)
+            m_escape = Escape::None;
+        break;
+    case Escape::Control:
+        if (c == '\x1B')
+            m_escape = Escape::Start;
+        else if (byte >= 0x40 && byte <= 0x7E)
+            m_escape = Escape::None;
+        break;
+    case Escape::String:
+        if (c == '\a')
+            m_escape = Escape::None;
+        else if (c == '\x1B')
+            m_escape = Escape::StringEnd;
+        break;
+    case Escape::StringEnd:
+        m_escape = c == '\x1B' ? Escape::StringEnd : c == '\\' ? Escape::None : Escape::String;
+        break;
+    case Escape::None:
+        break;
+    }
+}
+
+void TerminalFilter::filter(QByteArrayView bytes, QByteArray& report)
+{
     for (qsizetype i = 0; i < bytes.size(); ++i) {
-        // Plain text goes in spans up to the next carriage return or control sequence.
+        // Plain text goes in spans up to the next control character.
         if (m_escape == Escape::None && !m_pendingReturn) {
             qsizetype end = i;
-            while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\x1B')
+            while (end < bytes.size() && isText(bytes[end]))
                 ++end;
             const QByteArrayView span = bytes.sliced(i, end - i);
             const qsizetype lastFeed = span.lastIndexOf('\n');
             if (lastFeed >= 0) {
                 report += m_line;
                 report += span.first(lastFeed + 1);
-                m_line = span.sliced(lastFeed + 1).toByteArray();
+                m_line.truncate(0);
+                m_line += span.sliced(lastFeed + 1);
                 m_overwritten = false;
             } else {
                 m_line += span;
             }
             if (m_line.size() > LongestProgress) {
-                report += std::exchange(m_line, {});
+                report += m_line;
+                m_line.truncate(0);
                 m_overwritten = false;
             }
             i = end;
@@ -39,37 +90,17 @@ QByteArray TerminalFilter::filter(QByteArrayView bytes)
                 break;
         }
         const char c = bytes[i];
-        // Control sequences: ESC [ ... final byte, ESC ] ... BEL or ESC \, ESC and one byte.
-        // A line break, or a text sequence grown too long, ends a sequence left unfinished.
+        // A line break, or a sequence grown too long, ends a sequence left unfinished.
         if (m_escape != Escape::None) {
             if (c == '\n' || c == '\r' || ++m_escapeLength > LongestProgress) {
                 m_escape = Escape::None;
             } else {
-                switch (m_escape) {
-                case Escape::Start:
-                    m_escape = c == '[' ? Escape::Control : c == ']' ? Escape::Text : Escape::None;
-                    break;
-                case Escape::Control:
-                    if (c >= 0x40 && c <= 0x7E)
-                        m_escape = Escape::None;
-                    break;
-                case Escape::Text:
-                    if (c == '\a')
-                        m_escape = Escape::None;
-                    else if (c == '\x1B')
-                        m_escape = Escape::TextEnd;
-                    break;
-                case Escape::TextEnd:
-                    m_escape = c == '\x1B' ? Escape::TextEnd
-                               : c == '\\' ? Escape::None
-                                           : Escape::Text;
-                    break;
-                case Escape::None:
-                    break;
-                }
+                continueEscape(c);
                 continue;
             }
         }
+        if (!isText(c) && c != '\r' && c != '\x1B')
+            continue;
         if (m_pendingReturn) {
             m_pendingReturn = false;
             if (c == '\n') {
@@ -97,16 +128,16 @@ QByteArray TerminalFilter::filter(QByteArrayView bytes)
         if (!shown.isEmpty())
             m_progress = shown;
     }
-    return report;
 }
 
-QByteArray TerminalFilter::finish()
+void TerminalFilter::finish(QByteArray& report)
 {
     // A progress display that nothing ended is still progress; other text is report, a carriage
     // return at its very end included.
     if (m_overwritten)
-        return {};
+        return;
     if (std::exchange(m_pendingReturn, false))
         m_line += '\r';
-    return std::exchange(m_line, {});
+    report += m_line;
+    m_line.clear();
 }

@@ -6,15 +6,16 @@
 // Turns what a program writes to a terminal back into what it writes to a pipe. Text that a
 // carriage return sends back to the start of its line is a progress display, which the next
 // text overwrites: it is taken out of the report and kept as the latest progress. Terminal
-// control sequences are taken out as well. A carriage return before a line feed stays part of
-// the line break.
+// control sequences and control strings are taken out whole, and so are control characters
+// other than tab and line breaks. A carriage return before a line feed stays part of the line
+// break.
 class TerminalFilter {
 public:
-    // The report's part of the bytes: whole lines, or the start of a line too long to be a
-    // progress display. The rest waits for the next bytes.
-    QByteArray filter(QByteArrayView bytes);
-    // What still waits, at the end of the output.
-    QByteArray finish();
+    // Appends the report's part of the bytes to the report: whole lines, or the start of a line
+    // too long to be a progress display. The rest waits for the next bytes.
+    void filter(QByteArrayView bytes, QByteArray& report);
+    // Appends what still waits, at the end of the output.
+    void finish(QByteArray& report);
 
     // The latest progress display, without the blanks around it; empty while there is none.
     const QByteArray& progress() const { return m_progress; }
@@ -23,9 +24,11 @@ public:
     static constexpr qsizetype LongestProgress = 4096;
 
 private:
-    enum class Escape { None, Start, Control, Text, TextEnd };
+    // Where in a control sequence or control string the filter stands.
+    enum class Escape { None, Start, Intermediate, Control, String, StringEnd };
 
     void carriageReturn();
+    void continueEscape(char c);
 
     QByteArray m_line;
     QByteArray m_progress;

@@ -3,13 +3,22 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <csignal>
+#include <cstdio>
+#include <utility>
+
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -21,6 +30,32 @@ QString header(const QString& commandLine)
 
 const QString TimeLine =
     QStringLiteral("Für diese Operation wurden etwa N Millisekunden benötigt.");
+
+const char* const RunPackerOption = "--run-packer";
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+// Whether the process runs: it exists and has not ended.
+bool isAlive(pid_t pid)
+{
+    QFile status(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = status.readAll();
+    const qsizetype nameEnd = line.lastIndexOf(')');
+    return nameEnd > 0 && nameEnd + 2 < line.size() && line[nameEnd + 2] != 'Z' &&
+           line[nameEnd + 2] != 'X';
+}
 
 // The transcript with the number of milliseconds replaced by N.
 QString withoutTime(QString text)
@@ -69,6 +104,22 @@ private slots:
                                        << QStringLiteral("üäöÄÖÜß gepackt\n\r\n");
         QTest::newRow("UTF-8") << QByteArray("Größe: 5 KiB → 2 KiB\n")
                                << QStringLiteral("Größe: 5 KiB → 2 KiB\n\r\n");
+        // Control strings, control sequences and control characters other than tab and line
+        // breaks do not reach the box.
+        const QString clean = QStringLiteral("vor nach\n\r\n");
+        const std::pair<const char*, const char*> strings[] = {
+            {"device control", "P+q544e\x1B\\"},          {"system command, BEL", "]0;Titel\a"},
+            {"system command, ST", "]8;;http://x\x1B\\"}, {"application command", "_G a=T\x1B\\"},
+            {"privacy message", "^geheim\x1B\\"},         {"start of string", "Xirgendwas\x1B\\"}};
+        for (const auto& [name, string] : strings)
+            QTest::newRow(name) << "vor \x1B" + QByteArray(string) + "nach\n" << clean;
+        QTest::newRow("control sequence")
+            << QByteArray("vor \x1B[?25l\x1B[1;31mnach\x1B[0m\n") << clean;
+        QTest::newRow("character set") << QByteArray("vor \x1B(Bnach\x1B=\n") << clean;
+        QTest::newRow("BEL, BS, DEL") << QByteArray("vor \a\b\x7Fnach\n") << clean;
+        QTest::newRow("other control characters")
+            << QByteArray("vor \x01\x0B\x0C\x1A\x1Fnach\n") << clean;
+        QTest::newRow("tab kept") << QByteArray("vor\tnach\n") << QStringLiteral("vor\tnach\n\r\n");
     }
 
     void transcriptOfTheOutput()
@@ -122,9 +173,10 @@ private slots:
                  qPrintable(QStringLiteral("%1 KiB more").arg(after.ru_maxrss - before.ru_maxrss)));
         QVERIFY(ticks > 0);
         const qsizetype kept = CommandRunner::KeptHeadBytes + CommandRunner::KeptTailBytes;
+        // The kept end began with the line break after a left-out "y".
         const QString gap = QStringLiteral("y\n*** Hier wurden %1 Bytes der Ausgabe ausgelassen. "
-                                           "***\r\n\ny\n")
-                                .arg(200000005 - kept);
+                                           "***\r\ny\n")
+                                .arg(200000005 - kept + 1);
         QVERIFY2(sink.text.contains(gap), qPrintable(sink.text.right(200)));
         QVERIFY(sink.text.size() < kept + 1000);
         QVERIFY(withoutTime(sink.text).endsWith("y\nEnde\n\r\n" + TimeLine + "\r\n"));
@@ -151,28 +203,183 @@ private slots:
                  qPrintable(progress.join('|')));
     }
 
+    void theLeftOutLineStandsBetweenWholeLines_data()
+    {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<QString>("shown");
+        // 300,000 lines of ten bytes: of the kept start and end, whole lines remain.
+        const qsizetype keptLines = CommandRunner::KeptHeadBytes / 10;
+        const QString lines = QStringLiteral("123456789\n").repeated(keptLines);
+        QTest::newRow("lines")
+            << QByteArray("yes 123456789 | head -c 3000000\n")
+            << lines +
+                   QStringLiteral("*** Hier wurden %1 Bytes der Ausgabe ausgelassen. ***\r\n")
+                       .arg(3000000 - 2 * keptLines * 10) +
+                   lines;
+        // A line much longer than the others is cut where it must be.
+        QTest::newRow("one long line")
+            << QByteArray("echo kurz\nhead -c 3000000 /dev/zero | tr '\\0' x\necho\necho Ende\n")
+            << QStringLiteral("kurz\n") +
+                   QString(CommandRunner::KeptHeadBytes - 5, QLatin1Char('x')) +
+                   QStringLiteral("\r\n*** Hier wurden %1 Bytes der Ausgabe ausgelassen. ***\r\n")
+                       .arg(3000011 - CommandRunner::KeptHeadBytes - CommandRunner::KeptTailBytes) +
+                   QString(CommandRunner::KeptTailBytes - 6, QLatin1Char('x')) + "\nEnde\n";
+    }
+
+    void theLeftOutLineStandsBetweenWholeLines()
+    {
+        QFETCH(QByteArray, script);
+        QFETCH(QString, shown);
+        const QString packer = writeScript(m_dir.filePath(QStringLiteral("upx-gap")), script);
+        StringSink sink;
+        QVERIFY(CommandRunner::run({packer, {}, packer}, sink));
+        QVERIFY(withoutTime(sink.text) == header(packer) + shown + "\r\n" + TimeLine + "\r\n");
+    }
+
+    void cancelledBetweenThePackersLastSteps_data()
+    {
+        // A fake packer that does what UPX does at the end of its work, step by step: it shows
+        // the step it is about to take as its progress and waits for the test before it takes
+        // it. Escape comes before the given step.
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<int>("cancelAt");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("outcome");
+        const QString open = QStringLiteral("exec 3<\"$1\" 4>\"$1.upx\"; printf gepackt >&4");
+        const QString close = QStringLiteral("exec 3<&- 4>&-");
+        const QString unlink = QStringLiteral("rm \"$1\"");
+        const QString rename = QStringLiteral("mv \"$1.upx\" \"$1\"");
+        const QString time = QStringLiteral("touch -d @%1 \"$1\"").arg(OriginalTime);
+        const QString mode = QStringLiteral("chmod 751 \"$1\"");
+        const QString owner = QStringLiteral("chown %1:%2 \"$1\"").arg(m_owner).arg(m_group);
+        const QList<std::pair<const char*, QStringList>> packers{
+            {"UPX 3.96",
+             {open, close, QStringLiteral("chmod 777 \"$1\""), unlink, rename, time, mode, owner}},
+            {"UPX 4.2.2",
+             {open, close, unlink, rename, time, QStringLiteral("chgrp %1 \"$1\"").arg(m_group),
+              mode, QStringLiteral("chown %1 \"$1\"").arg(m_owner)}},
+        };
+        for (const auto& [name, steps] : packers) {
+            const qsizetype unlinked = steps.indexOf(unlink) + 1;
+            for (int step = 0; step < steps.size(); ++step) {
+                const bool finished = step >= unlinked;
+                QTest::addRow("%s, before %s", name, qPrintable(steps[step]))
+                    << steps << step << QByteArray(finished ? "gepackt" : "original")
+                    << (finished ? CommandRunner::FinishedFileKeptText + "\r\n" : QString());
+            }
+        }
+        // Someone else removes the file while the packer writes: neither the file nor the
+        // unfinished work can be kept.
+        QTest::newRow("file removed meanwhile")
+            << QStringList{open, unlink, close, rename} << 2 << QByteArray()
+            << CommandRunner::FileInDoubtText + "\r\n";
+    }
+
     void cancelledBetweenThePackersLastSteps()
     {
-        // The packer has removed the file and not yet put its finished work in its place when
-        // it is stopped: the finished work becomes the file, nothing is lost.
-        const QString file = m_dir.filePath(QStringLiteral("werk.exe"));
+        QFETCH(QStringList, steps);
+        QFETCH(int, cancelAt);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, outcome);
+        QTemporaryDir folder;
+        const QString file = folder.filePath(QStringLiteral("werk"));
+        // The packer waits for a line from a pipe that the test holds open throughout.
+        const QString go = folder.filePath(QStringLiteral("weiter"));
+        QVERIFY(::mkfifo(QFile::encodeName(go).constData(), 0600) == 0);
+        const int release = ::open(QFile::encodeName(go).constData(), O_RDWR | O_CLOEXEC);
+        QVERIFY(release >= 0);
+        const auto closeRelease = qScopeGuard([release] { ::close(release); });
+        QByteArray script = "umask 077\nexec 5<" + QFile::encodeName(go) + "\n";
+        for (int step = 0; step < steps.size(); ++step) {
+            script += QStringLiteral("printf '\\rSchritt %1'\nread weiter <&5\n%2\n")
+                          .arg(step)
+                          .arg(steps[step])
+                          .toUtf8();
+        }
+        const QString packer = writeScript(m_dir.filePath(QStringLiteral("upx-laststeps")), script);
         QFile original(file);
-        QVERIFY(original.open(QIODevice::WriteOnly) && original.write("gepackt") == 7);
+        QVERIFY(original.open(QIODevice::WriteOnly) && original.write("original") == 8);
         original.close();
-        const QString packer = writeScript(m_dir.filePath(QStringLiteral("upx-laststeps")),
-                                           "cp \"$1\" \"${1%.exe}.upx\"\nrm \"$1\"\n"
-                                           "printf 'halbe Zeile'\nexec /bin/sleep 30\n");
+        QVERIFY(::chmod(QFile::encodeName(file).constData(), 0751) == 0);
+        QVERIFY(::chown(QFile::encodeName(file).constData(), m_owner, m_group) == 0);
+        const timespec times[2] = {{OriginalTime, 0}, {OriginalTime, 0}};
+        QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), times, 0) == 0);
+        // A file that someone else makes in the folder meanwhile, named as the packer might
+        // name its temporary file.
+        const QString strangers = folder.filePath(QStringLiteral("werk.000"));
+
         StringSink sink;
-        QTimer::singleShot(500, [] { CommandRunner::cancel(); });
-        QVERIFY(CommandRunner::run({packer, {file}, packer, file}, sink));
-        QCOMPARE(withoutTime(sink.text),
-                 header(packer) +
-                     "halbe Zeile\r\nDie Datei war schon fertig bearbeitet und wurde behalten.\r\n"
-                     "Operation wurde abgebrochen!\r\n\r\n" +
-                     TimeLine + "\r\n");
-        QVERIFY(original.open(QIODevice::ReadOnly));
-        QCOMPARE(original.readAll(), QByteArray("gepackt"));
-        QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("werk.upx"))));
+        const auto takeStep = [&](const QString& progress) {
+            const int step = progress.mid(8).toInt();
+            if (step == 0)
+                QVERIFY(writeFile(strangers, "fremd"));
+            if (step == cancelAt) {
+                CommandRunner::cancel();
+            } else {
+                QVERIFY(::write(release, "\n", 1) == 1);
+            }
+        };
+        QVERIFY(CommandRunner::run({packer, {file}, packer, file}, sink, takeStep));
+
+        QCOMPARE(withoutTime(sink.text), header(packer) + outcome +
+                                             "Operation wurde abgebrochen!\r\n\r\n" + TimeLine +
+                                             "\r\n");
+        QCOMPARE(readFile(strangers), QByteArray("fremd"));
+        QVERIFY(!QFile::exists(file + ".upx"));
+        struct stat kept = {};
+        if (content.isEmpty()) {
+            QVERIFY(::stat(QFile::encodeName(file).constData(), &kept) != 0);
+            return;
+        }
+        QCOMPARE(readFile(file), content);
+        QVERIFY(::stat(QFile::encodeName(file).constData(), &kept) == 0);
+        QCOMPARE(kept.st_mode & 07777, mode_t(0751));
+        QCOMPARE(kept.st_uid, m_owner);
+        QCOMPARE(kept.st_gid, m_group);
+        QCOMPARE(kept.st_mtim.tv_sec, OriginalTime);
+    }
+
+    void progressGoesOnAtMostTenTimesASecond()
+    {
+        // The packer rewrites its progress as fast as it can: the handler gets it at most ten
+        // times a second, and the last it gets is the latest.
+        const QString packer = writeScript(
+            m_dir.filePath(QStringLiteral("upx-fast")),
+            "i=0; while [ $i -lt 20000 ]; do printf '\\r%d/20000' $i; i=$((i+1)); done\n");
+        StringSink sink;
+        QStringList progress;
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(CommandRunner::run({packer, {}, packer}, sink,
+                                   [&progress](const QString& text) { progress << text; }));
+        const qint64 elapsed = clock.elapsed();
+        QVERIFY(!progress.isEmpty());
+        QCOMPARE(progress.last(), QStringLiteral("19999/20000"));
+        QVERIFY2(progress.size() <= elapsed / CommandRunner::ProgressIntervalMilliseconds + 2,
+                 qPrintable(QStringLiteral("%1 in %2 ms").arg(progress.size()).arg(elapsed)));
+    }
+
+    void thePackerEndsWithAKilledProgram()
+    {
+        // A program that runs a real "--best" compress is killed while the packer works: the
+        // packer ends with it, and the file is left as the packer's interruption leaves it.
+        const QString upx = QStandardPaths::findExecutable(QStringLiteral("upx"), {"/usr/bin"});
+        QVERIFY(!upx.isEmpty());
+        const QString file = m_dir.filePath(QStringLiteral("bash-kopie"));
+        QVERIFY(QFile::copy(QStringLiteral("/bin/bash"), file));
+        QProcess program;
+        program.start(QCoreApplication::applicationFilePath(),
+                      {QString::fromLatin1(RunPackerOption), upx, QStringLiteral("--best"), file});
+        // The program shows the packer's progress once the packer works.
+        QVERIFY(program.waitForReadyRead(60000));
+        QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(program.processId()));
+        QVERIFY(children.open(QIODevice::ReadOnly));
+        const pid_t packer = children.readAll().trimmed().toInt();
+        QVERIFY(packer > 0);
+        ::kill(pid_t(program.processId()), SIGKILL);
+        QVERIFY(program.waitForFinished());
+        QTRY_VERIFY_WITH_TIMEOUT(!isAlive(packer), 1000);
+        QCOMPARE(readFile(file), readFile(QStringLiteral("/bin/bash")));
     }
 
     void aChildKeepingTheTerminalDoesNotHoldTheRun()
@@ -301,8 +508,32 @@ private slots:
     }
 
 private:
+    static constexpr time_t OriginalTime = 1577880000;
+
     QTemporaryDir m_dir;
+    // The owner the packer's file is given: another user than the tests' where they may.
+    const uid_t m_owner = ::geteuid() == 0 ? 65534 : ::geteuid();
+    const gid_t m_group = ::geteuid() == 0 ? 65534 : ::getegid();
 };
 
-QTEST_GUILESS_MAIN(TestCommandRunner)
+// Called with RunPackerOption, the program, and its arguments, the test program runs that
+// command and prints the packer's progress: a program to be killed while its packer works.
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    if (argc > 2 && qstrcmp(argv[1], RunPackerOption) == 0) {
+        QStringList arguments = QCoreApplication::arguments().mid(2);
+        const QString program = arguments.takeFirst();
+        StringSink sink;
+        CommandRunner::run({program, arguments, program, arguments.last()}, sink,
+                           [](const QString& progress) {
+                               std::printf("%s\n", qPrintable(progress));
+                               std::fflush(stdout);
+                           });
+        return 0;
+    }
+    TestCommandRunner test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_commandrunner.moc"
