@@ -14,6 +14,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <spawn.h>
 #include <sys/signalfd.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -51,26 +52,31 @@ void sendStartError(int error)
     writeAll(RelayStartDescriptor, reinterpret_cast<const char*>(&error), sizeof error);
 }
 
-// In the program's process: its output goes to the pipes, nothing else of the relay's stays
-// open, signals are as a freshly started program expects them. A failed start sends its errno
-// over the start pipe, which the start closes otherwise.
-[[noreturn]] void runProgram(char* program, const int (&output)[2], const int (&error)[2])
+// Starts the program with posix_spawn(), which returns once it runs: its output goes to the
+// pipes, none of the relay's other descriptors stays open (closed in one step), it has a session
+// of its own and signals as a freshly started program expects them. The errno of a failed start
+// is returned.
+int startProgram(char* program, const int (&output)[2], const int (&error)[2], pid_t& pid)
 {
-    ::setsid();
-    ::signal(SIGPIPE, SIG_DFL);
-    sigset_t none;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, error[1], STDERR_FILENO);
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t all, none;
+    sigfillset(&all);
     sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    ::dup2(output[1], STDOUT_FILENO);
-    ::dup2(error[1], STDERR_FILENO);
-    ::fcntl(RelayStartDescriptor, F_SETFD, FD_CLOEXEC);
-    ::close(RelayReportDescriptor);
-    ::close(RelayStatusDescriptor);
-    ::close_range(RelayStartDescriptor + 1, ~0U, 0);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes,
+                             POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSID);
     char* const argv[] = {program, nullptr};
-    ::execve(program, argv, environ);
-    sendStartError(errno);
-    ::_exit(127);
+    const int result = ::posix_spawn(&pid, program, &actions, &attributes, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    return result;
 }
 
 class Relay {
@@ -229,14 +235,12 @@ int main(int argc, char** argv)
     }
 
     const std::int64_t started = monotonicMicroseconds();
-    const pid_t program = ::fork();
-    if (program == 0)
-        runProgram(argv[2], output, error);
-    if (program < 0) {
-        sendStartError(errno);
+    pid_t program = -1;
+    if (const int failure = startProgram(argv[2], output, error, program)) {
+        sendStartError(failure);
         return 1;
     }
-    // The program's copy of the start pipe tells how its start went.
+    // The program runs.
     ::close(RelayStartDescriptor);
     ::close(output[1]);
     ::close(error[1]);

@@ -21,9 +21,11 @@ command=$(sed -n 's/^Exec=\([^ ]*\) %f$/\1/p' "$entry")
     fail "bin/$command does not lead to lib/kompaktor/kompaktor"
 [ -x "$prefix/lib/kompaktor/kompaktor" ] && [ -x "$prefix/lib/kompaktor/upx" ] ||
     fail "program or packer missing in lib/kompaktor"
+# The trial relay beside the program, where the program looks for it.
+[ -x "$prefix/lib/kompaktor/kompaktor-relay" ] || fail "trial relay missing in lib/kompaktor"
 icon=$(sed -n 's/^Icon=//p' "$entry")
 for size in 16 32 48 64 128; do
     file -b "$prefix/share/icons/hicolor/${size}x$size/apps/$icon.png" |
         grep -q "^PNG image data, $size x $size," || fail "no $size-pixel icon '$icon'"
 done
-echo "installed: desktop entry valid, launcher, program, packer and five icons in place"
+echo "installed: desktop entry valid, launcher, program, packer, relay and five icons in place"
