@@ -10,6 +10,7 @@
 #include <cerrno>
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
@@ -319,6 +320,9 @@ void InstanceMarker::closeConnection(Connection* connection)
     connection->notifier->deleteLater();
     ::close(connection->fd);
     m_connections.remove_if([connection](const Connection& open) { return &open == connection; });
+    // What a burst of connections took goes back to the system, not only to the heap.
+    if (m_connections.empty())
+        ::malloc_trim(0);
 }
 
 void InstanceMarker::closeExpiredConnections()
