@@ -16,6 +16,7 @@
 #include <QStyleFactory>
 #include <QTranslator>
 
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -84,6 +85,18 @@ int runKompaktor(int argc, char** argv)
         arguments << QFile::decodeName(argv[i]);
     const QString file = fileArgument(arguments);
 
+    // A later start hands its file over before it builds anything that only a window needs.
+    InstanceMarker marker(QStringLiteral("Kompaktor"));
+    switch (marker.acquireOrRequestRestore(RestoreRequestTimeoutMs, file)) {
+    case InstanceMarker::Start::First:
+        break;
+    case InstanceMarker::Start::HandedOver:
+        return 0;
+    case InstanceMarker::Start::NoAnswer:
+        std::fputs("Kompaktor läuft bereits, antwortet aber nicht.\n", stderr);
+        return 1;
+    }
+
     const bool platformSelected = selectDisplayPlatform();
     // The command line names a file, never the toolkit's own options.
     int toolkitArgc = 1;
@@ -92,10 +105,6 @@ int runKompaktor(int argc, char** argv)
     // Programs started from here choose their own display connection.
     if (platformSelected)
         qunsetenv("QT_QPA_PLATFORM");
-
-    InstanceMarker marker(QStringLiteral("Kompaktor"));
-    if (!marker.acquireOrRequestRestore(RestoreRequestTimeoutMs, file))
-        return 0;
 
     // Logout, kill and Ctrl+C end the program as closing its window does: every event loop
     // ends, a running packer with it, and the window's destruction saves the options.

@@ -28,5 +28,6 @@ QString fileArgument(const QStringList& arguments);
 void answerLaterStart(TUPXForm1& form, const QString& file);
 
 // The program: one instance per user; a second start brings the running one to the front and
-// hands its file over to it.
+// hands its file over to it, before it makes anything of its own. A second start whose running
+// instance does not answer says so on standard error and ends with 1.
 int runKompaktor(int argc, char** argv);

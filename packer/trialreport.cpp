@@ -51,7 +51,27 @@ QString signalName(int number)
 QString trialReport(const QString& program, const ProgramEnd& end)
 {
     const QString lineBreak = QStringLiteral("\r\n");
-    QString report = QStringLiteral("Testlauf von ") + program + lineBreak;
+    const QString title = QStringLiteral("Testlauf von ") + program;
+    switch (end.outcome) {
+    case ProgramEnd::Outcome::StillRunning:
+        return title +
+               QStringLiteral(": Das Programm läuft noch (Prozessnummer %1).").arg(end.pid) +
+               lineBreak;
+    case ProgramEnd::Outcome::WatchLost:
+        return title +
+               QStringLiteral(": Die Beobachtung endete ohne Bericht, weil ihr Prozess beendet "
+                              "oder angehalten wurde.") +
+               lineBreak;
+    case ProgramEnd::Outcome::NotWatched:
+        return title +
+               QStringLiteral(": Das Programm läuft unbeobachtet, weil kompaktor-relay nicht "
+                              "neben Kompaktor liegt.") +
+               lineBreak;
+    case ProgramEnd::Outcome::Exited:
+    case ProgramEnd::Outcome::Signalled:
+        break;
+    }
+    QString report = title + lineBreak;
     OutputDecoder decoder;
     QString output = decoder.decodeSkippingZeros(end.output) + decoder.flush();
     if (!output.isEmpty() && !output.endsWith(QLatin1Char('\n')))
@@ -61,7 +81,7 @@ QString trialReport(const QString& program, const ProgramEnd& end)
         report += QStringLiteral("*** Weitere %1 Bytes der Ausgabe wurden ausgelassen. ***")
                       .arg(end.omittedBytes) +
                   lineBreak;
-    if (end.signalled) {
+    if (end.outcome == ProgramEnd::Outcome::Signalled) {
         const QString name = signalName(end.value);
         report += QStringLiteral("Das Programm wurde nach %1 Millisekunden durch das Signal %2%3 "
                                  "beendet.")

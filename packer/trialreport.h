@@ -8,7 +8,9 @@
 // empty text for a number without one.
 QString signalName(int number);
 
-// The block that the output box gets when a trial run ends while it is watched: a line naming
-// the program, what it wrote, and a line saying how it ended and after how long. Each line
+// What the output box gets from the watch of a trial run: when the program ended while it was
+// watched, a line naming the program, what it wrote, and a line saying how it ended and after
+// how long; otherwise one line naming the program and saying that it still runs (with its
+// process number), that the watch ended without a report, or that it runs unwatched. Each line
 // ends with CR LF.
 QString trialReport(const QString& program, const ProgramEnd& end);

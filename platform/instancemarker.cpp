@@ -1,18 +1,21 @@
 #include "platform/instancemarker.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
-#include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QFile>
+#include <QSocketNotifier>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
+
 #include <fcntl.h>
-#include <memory>
+#include <malloc.h>
+#include <poll.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -26,6 +29,14 @@ const QByteArray restoreDone = "done\n";
 constexpr qsizetype MaxFileNameBytes = 1 << 16;
 // Both request lines are shorter.
 constexpr qsizetype MaxRequestLine = 16;
+// A later start sends its request at once: a connection that has not completed it by then
+// only holds a descriptor.
+constexpr int RequestTimeoutMs = 1000;
+// Connections open at once; a new one closes the oldest, so that stalled connections can
+// neither use up the descriptors nor keep a later start out.
+constexpr std::size_t MaxConnections = 32;
+// How long accepting pauses when the process has no descriptor or memory left for a connection.
+constexpr int AcceptPauseMs = 100;
 
 QByteArray requestFor(const QString& file)
 {
@@ -60,20 +71,80 @@ Parsed parseRequest(const QByteArray& received, QString& file)
     return Parsed::Request;
 }
 
+// True when the folder is a folder of this user, not a link, that nobody else may enter. A
+// folder of the user's own that others may enter is closed to them when repair is asked for.
+bool isPrivateFolder(const QByteArray& path, bool repair)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat status {};
+    bool ok = ::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == ::getuid();
+    if (ok && (status.st_mode & 077) != 0)
+        ok = repair && ::fchmod(fd, 0700) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// The folder of the marker's files: the user's runtime folder, or else a folder of the user's
+// own in the temporary folder, made when missing; empty when neither is private to the user,
+// as when another user made that name first.
 QString markerDirectory()
 {
-    const QString runtime = QFile::decodeName(qgetenv("XDG_RUNTIME_DIR"));
-    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
-        return runtime;
-    return QDir::tempPath();
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (runtime.startsWith('/') && isPrivateFolder(runtime, false))
+        return QFile::decodeName(runtime);
+    const QString own =
+        QDir::tempPath() + QStringLiteral("/kompaktor-") + QString::number(getuid());
+    const QByteArray path = QFile::encodeName(own);
+    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
+        return {};
+    return isPrivateFolder(path, true) ? own : QString();
+}
+
+// The address of the socket file, false when the path does not fit into one.
+bool socketAddress(const QString& path, sockaddr_un& address)
+{
+    const QByteArray name = QFile::encodeName(path);
+    address = {};
+    address.sun_family = AF_UNIX;
+    if (name.isEmpty() || name.size() >= qsizetype(sizeof address.sun_path))
+        return false;
+    std::copy(name.cbegin(), name.cend(), address.sun_path);
+    return true;
+}
+
+// The user of the process at the other end of the connection, or -1 when unknown.
+uid_t peerUser(int fd)
+{
+    ucred credentials{};
+    socklen_t size = sizeof credentials;
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0)
+        return uid_t(-1);
+    return credentials.uid;
+}
+
+// Waits for the events on the descriptor until the deadline; true when they came.
+bool waitFor(int fd, short events, const QDeadlineTimer& deadline)
+{
+    for (;;) {
+        pollfd wait{fd, events, 0};
+        const int result = ::poll(&wait, 1, int(qMax<qint64>(deadline.remainingTime(), 0)));
+        if (result < 0 && errno == EINTR)
+            continue;
+        return result > 0 && (wait.revents & events);
+    }
 }
 
 } // namespace
 
 InstanceMarker::InstanceMarker(const QString& name, QObject* parent) : QObject(parent)
 {
+    const QString directory = markerDirectory();
+    if (directory.isEmpty())
+        return;
     const QString base =
-        markerDirectory() + QLatin1Char('/') + name + QLatin1Char('-') + QString::number(getuid());
+        directory + QLatin1Char('/') + name + QLatin1Char('-') + QString::number(getuid());
     m_lockPath = base + QStringLiteral(".lock");
     m_socketPath = base + QStringLiteral(".socket");
 }
@@ -85,12 +156,14 @@ InstanceMarker::~InstanceMarker()
 
 bool InstanceMarker::acquire()
 {
+    if (m_lockPath.isEmpty())
+        return true;
     // Close-on-exec, so that a child such as the packer never keeps the marker alive.
     m_lockFd = ::open(QFile::encodeName(m_lockPath).constData(),
                       O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (m_lockFd < 0)
         return true;
-    // A marker that another user made in a shared folder is not ours: never let it hold us up.
+    // A marker that another user made is not ours: never let it hold us up.
     struct stat status {};
     if (::fstat(m_lockFd, &status) != 0 || status.st_uid != ::getuid()) {
         ::close(m_lockFd);
@@ -111,8 +184,10 @@ bool InstanceMarker::acquire()
 
 void InstanceMarker::release()
 {
-    delete m_server;
-    m_server = nullptr;
+    if (m_listenFd >= 0) {
+        closeListener();
+        ::unlink(QFile::encodeName(m_socketPath).constData());
+    }
     if (m_lockFd >= 0) {
         ::close(m_lockFd);
         m_lockFd = -1;
@@ -121,73 +196,204 @@ void InstanceMarker::release()
 
 void InstanceMarker::listen()
 {
-    if (m_server)
+    sockaddr_un address;
+    if (m_listenFd >= 0 || !socketAddress(m_socketPath, address))
         return;
-    m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    // A socket file left by a killed instance is stale: whoever holds the lock owns the name.
-    QLocalServer::removeServer(m_socketPath);
-    connect(m_server, &QLocalServer::newConnection, this, &InstanceMarker::serveNextConnection);
-    if (!m_server->listen(m_socketPath)) {
-        delete m_server;
-        m_server = nullptr;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return;
+    // The socket file is the user's alone. A socket file left by a killed instance is stale:
+    // whoever holds the lock owns the name.
+    ::fchmod(fd, 0600);
+    ::unlink(address.sun_path);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, SOMAXCONN) != 0) {
+        ::close(fd);
+        return;
+    }
+    m_listenFd = fd;
+    m_listenNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(m_listenNotifier, &QSocketNotifier::activated, this,
+            &InstanceMarker::acceptConnections);
+    if (!m_expiry) {
+        m_expiry = new QTimer(this);
+        m_expiry->setSingleShot(true);
+        connect(m_expiry, &QTimer::timeout, this, &InstanceMarker::closeExpiredConnections);
     }
 }
 
-void InstanceMarker::serveNextConnection()
+void InstanceMarker::closeListener()
 {
-    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        auto received = std::make_shared<QByteArray>();
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket, received] {
-            *received += socket->readAll();
-            QString file;
-            const Parsed parsed = parseRequest(*received, file);
-            if (parsed == Parsed::Incomplete)
+    while (!m_connections.empty())
+        closeConnection(&m_connections.front());
+    // Possibly from within its own signal.
+    m_listenNotifier->setEnabled(false);
+    m_listenNotifier->deleteLater();
+    m_listenNotifier = nullptr;
+    ::close(m_listenFd);
+    m_listenFd = -1;
+}
+
+void InstanceMarker::acceptConnections()
+{
+    for (;;) {
+        const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) {
+            switch (errno) {
+            case EAGAIN:
                 return;
-            // One request per connection: the rest is not read.
-            disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
-            if (parsed == Parsed::Request) {
-                emit restoreRequested(file);
-                socket->write(restoreDone);
-                socket->flush();
+            case EINTR:
+            case ECONNABORTED:
+                continue;
+            case EMFILE:
+            case ENFILE:
+            case ENOBUFS:
+            case ENOMEM:
+                // Room for the new connection at the cost of the oldest; with none of ours
+                // open, the shortage is elsewhere: try again in a moment.
+                if (!m_connections.empty()) {
+                    closeConnection(&m_connections.front());
+                    continue;
+                }
+                m_listenNotifier->setEnabled(false);
+                QTimer::singleShot(AcceptPauseMs, m_listenNotifier,
+                                   [notifier = m_listenNotifier] { notifier->setEnabled(true); });
+                return;
+            default:
+                // The socket itself failed: a new one keeps the later starts coming.
+                closeListener();
+                listen();
+                return;
             }
-            socket->disconnectFromServer();
-        });
+        }
+        // Nobody else's requests are served, whoever could reach the socket.
+        if (peerUser(fd) != ::getuid()) {
+            ::close(fd);
+            continue;
+        }
+        if (m_connections.size() >= MaxConnections)
+            closeConnection(&m_connections.front());
+        m_connections.push_back({fd,
+                                 new QSocketNotifier(fd, QSocketNotifier::Read, this),
+                                 QDeadlineTimer(RequestTimeoutMs),
+                                 {}});
+        Connection* connection = &m_connections.back();
+        connect(connection->notifier, &QSocketNotifier::activated, this,
+                [this, connection] { readRequest(connection); });
+        if (!m_expiry->isActive())
+            m_expiry->start(RequestTimeoutMs);
     }
 }
 
-bool InstanceMarker::acquireOrRequestRestore(int timeoutMs, const QString& file)
+void InstanceMarker::readRequest(Connection* connection)
+{
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(connection->fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0 && errno == EAGAIN)
+            return;
+        if (got <= 0) {
+            closeConnection(connection);
+            return;
+        }
+        connection->received.append(buffer, got);
+        QString file;
+        const Parsed parsed = parseRequest(connection->received, file);
+        if (parsed == Parsed::Incomplete)
+            continue;
+        // One request per connection: the rest is not read. The start is answered first, so
+        // that it can end while the window takes the request.
+        if (parsed == Parsed::Request)
+            ::send(connection->fd, restoreDone.constData(), restoreDone.size(), MSG_NOSIGNAL);
+        closeConnection(connection);
+        if (parsed == Parsed::Request)
+            emit restoreRequested(file);
+        return;
+    }
+}
+
+void InstanceMarker::closeConnection(Connection* connection)
+{
+    connection->notifier->setEnabled(false);
+    connection->notifier->deleteLater();
+    ::close(connection->fd);
+    m_connections.remove_if([connection](const Connection& open) { return &open == connection; });
+    // What a burst of connections took goes back to the system, not only to the heap.
+    if (m_connections.empty())
+        ::malloc_trim(0);
+}
+
+void InstanceMarker::closeExpiredConnections()
+{
+    while (!m_connections.empty() && m_connections.front().deadline.hasExpired())
+        closeConnection(&m_connections.front());
+    if (!m_connections.empty())
+        m_expiry->start(int(m_connections.front().deadline.remainingTime()) + 1);
+}
+
+InstanceMarker::Start InstanceMarker::acquireOrRequestRestore(int timeoutMs, const QString& file)
 {
     const QDeadlineTimer deadline(timeoutMs);
     const QByteArray request = requestFor(file);
     for (;;) {
         if (acquire())
-            return true;
+            return Start::First;
         // The running instance may still be starting and not yet listen, or it may have died
         // without answering: then the marker is free on the next round.
-        if (askToRestore(request, deadline) || deadline.hasExpired())
-            return false;
-        QThread::msleep(50);
+        switch (askToRestore(request, deadline)) {
+        case Answer::Done:
+            return Start::HandedOver;
+        case Answer::Foreign:
+            return Start::First;
+        case Answer::None:
+            break;
+        }
+        if (deadline.hasExpired())
+            return Start::NoAnswer;
+        QThread::msleep(20);
     }
 }
 
-bool InstanceMarker::askToRestore(const QByteArray& request, const QDeadlineTimer& deadline) const
+InstanceMarker::Answer InstanceMarker::askToRestore(const QByteArray& request,
+                                                    const QDeadlineTimer& deadline) const
 {
-    QLocalSocket socket;
-    socket.connectToServer(m_socketPath);
-    if (!socket.waitForConnected(int(qBound(qint64(1), deadline.remainingTime(), qint64(200)))))
-        return false;
-    socket.write(request);
-    while (socket.bytesToWrite() > 0) {
-        if (!socket.waitForBytesWritten(int(qMax<qint64>(deadline.remainingTime(), 1))))
-            return false;
+    sockaddr_un address;
+    if (!socketAddress(m_socketPath, address))
+        return Answer::None;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return Answer::None;
+    Answer answer = Answer::None;
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        // Not listening yet, gone, or too busy to take the connection now.
+    } else if (peerUser(fd) != ::getuid()) {
+        // Someone else's socket under our name: the file name is not theirs to know.
+        answer = Answer::Foreign;
+    } else {
+        qsizetype sent = 0;
+        while (sent < request.size() && waitFor(fd, POLLOUT, deadline)) {
+            const ssize_t n =
+                ::send(fd, request.constData() + sent, request.size() - sent, MSG_NOSIGNAL);
+            if (n < 0 && errno != EAGAIN && errno != EINTR)
+                break;
+            sent += qMax<ssize_t>(n, 0);
+        }
+        // Waiting ends with the answer, the deadline, or the connection's end when the running
+        // instance dies or closes it.
+        QByteArray received;
+        char buffer[16];
+        while (sent == request.size() && received.size() < restoreDone.size() &&
+               waitFor(fd, POLLIN, deadline)) {
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
+                break;
+            received.append(buffer, qMax<ssize_t>(n, 0));
+        }
+        if (received == restoreDone)
+            answer = Answer::Done;
     }
-    // Waiting ends with the answer, the deadline, or the connection's end when the running
-    // instance dies.
-    while (!socket.canReadLine()) {
-        if (deadline.hasExpired() || !socket.waitForReadyRead(int(deadline.remainingTime())))
-            return false;
-    }
-    return socket.readLine() == restoreDone;
+    ::close(fd);
+    return answer;
 }

@@ -28,13 +28,25 @@ enum ShellExecuteError : int {
     SeNoAssociation = 31,
 };
 
-// How a watched program ended.
+// What the watch saw of a started program.
 struct ProgramEnd {
-    // True when a signal ended it, false when it exited.
-    bool signalled = false;
+    enum class Outcome {
+        // It exited, or a signal ended it, within the watch time.
+        Exited,
+        Signalled,
+        // It still ran when the watch time was over, and runs on.
+        StillRunning,
+        // The relay ended or stopped without a report, as when the program killed or stopped it.
+        WatchLost,
+        // There is no relay program: the program runs unwatched.
+        NotWatched,
+    };
+    Outcome outcome = Outcome::Exited;
     // The exit code, or the number of the signal.
     int value = 0;
-    // From the start to the end.
+    // The program's process, where the watch knows it.
+    qint64 pid = 0;
+    // From the program's start to its end.
     qint64 milliseconds = 0;
     // The start of what it wrote on standard output and standard error, in the order it came.
     QByteArray output;
@@ -42,10 +54,9 @@ struct ProgramEnd {
     qint64 omittedBytes = 0;
 };
 
-// Asks the launcher to watch a started executable for a while: when the program ends within
-// that time, onEnd gets how it ended (on the event loop, never while the launch call runs).
-// A program still running after that time keeps running on its own and nothing is reported;
-// nor is anything once the context object is gone.
+// Asks the launcher to watch a started executable for a while: onEnd gets how it ended, or that
+// it still runs after that time (it keeps running on its own), on the event loop, never while
+// the launch call runs; nothing once the context object is gone.
 struct ProgramWatchRequest {
     QObject* context = nullptr;
     int milliseconds = 10000;
@@ -66,18 +77,14 @@ constexpr qsizetype WatchedOutputBytes = 64 * 1024;
 // not found, 5 access denied, 8 out of memory, 11 bad executable format, 31 no program for
 // the document (the opener failed), 0 any other failure.
 //
-// An executable started with a watch request writes to pipes that a small relay process reads:
-// it passes the output on to this program's standard output and standard error, as the
-// program would have written there itself, hands the start of it and the program's end to the
-// watch, and goes on passing the output on after the watch ends, for as long as the program
-// writes; so the program never finds its output closed.
+// An executable started with a watch request runs under the relay program "kompaktor-relay"
+// beside this program's executable (see relay/): it writes to pipes that the relay reads, which
+// passes the output on to this program's standard output and standard error, as the program
+// would have written there itself, hands the start of it and the program's end to the watch,
+// and goes on passing the output on after the watch ends, for as long as the program writes;
+// so the program never finds its output closed.
 int ShellExecute(const QString& document, const DocumentOpener& opener = desktopOpener(),
                  const ProgramWatchRequest* watch = nullptr);
 
-// The relay of a watched program runs an executable anew under a name of its own, so that it
-// does not keep a copy of this process's memory: one whose entry asks first whether it was
-// started so (isProgramRelay) and then only relays (runProgramRelay). Without one, the relay
-// stays a copy of this process.
+// Where the relay program is, in place of the one beside this program's executable.
 void setProgramRelayExecutable(const QString& executable);
-bool isProgramRelay(int argc, char** argv);
-[[noreturn]] void runProgramRelay(char** argv);

@@ -18,8 +18,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <csignal>
 #include <memory>
+
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -434,8 +437,7 @@ private slots:
         // A trial run that ends within the watch time adds how it ended to the output box; the
         // window goes on meanwhile.
         m_form->TrialWatchMilliseconds = 1500;
-        // The program's own executable relays, as when it runs for real.
-        setProgramRelayExecutable(QStringLiteral(KOMPAKTOR_BINARY));
+        setProgramRelayExecutable(relayBesideTheProgram());
         int ticks = 0;
         QTimer timer;
         connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
@@ -462,8 +464,8 @@ private slots:
         QTRY_VERIFY(m_form->Memo1->toPlainText().contains(QStringLiteral(
             " Millisekunden durch das Signal 11 (Speicherzugriffsfehler) beendet.\n")));
 
-        // Still running after the watch time: nothing is added, and it keeps running.
-        const QString before = m_form->Memo1->toPlainText();
+        // Still running after the watch time: one line with its process number, and it keeps
+        // running.
         const QString endless = writeScript(m_dir->filePath(QStringLiteral("endlos")),
                                             "echo $$ > \"$0.pid\"\nexec /bin/sleep 30\n");
         m_form->Filename2->setText(endless);
@@ -478,11 +480,9 @@ private slots:
         const QString relay = QString::fromLatin1(stat.readAll())
                                   .section(QLatin1Char(')'), 1)
                                   .section(QLatin1Char(' '), 2, 2);
-        const auto relayName = [&relay] {
-            QFile comm(QStringLiteral("/proc/%1/comm").arg(relay));
-            return comm.open(QIODevice::ReadOnly) ? comm.readAll() : QByteArray();
-        };
-        QTRY_COMPARE(relayName(), QByteArray("kompaktor-relay\n"));
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(relay));
+        QVERIFY(comm.open(QIODevice::ReadOnly));
+        QCOMPARE(comm.readAll(), QByteArray("kompaktor-relay\n"));
         const QDir descriptors(QStringLiteral("/proc/%1/fd").arg(relay));
         QVERIFY(descriptors.exists());
         for (const QString& fd : descriptors.entryList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
@@ -490,13 +490,83 @@ private slots:
             QVERIFY(::readlink(QFile::encodeName(descriptors.filePath(fd)).constData(), target,
                                sizeof target - 1) > 0);
             const QByteArray kind(target);
-            QVERIFY2(fd.toInt() <= 2 || kind.startsWith("pipe:") || kind.contains("pidfd"), target);
+            QVERIFY2(fd.toInt() <= 2 || kind.startsWith("pipe:") || kind.contains("signalfd"),
+                     target);
         }
-        QTest::qWait(2500);
+        const QString running =
+            QStringLiteral("Testlauf von %1: Das Programm läuft noch (Prozessnummer %2).\n")
+                .arg(endless)
+                .arg(pid);
+        QTRY_VERIFY_WITH_TIMEOUT(m_form->Memo1->toPlainText().endsWith(running), 10000);
         QCOMPARE(::kill(pid, 0), 0);
         ::kill(pid, SIGKILL);
-        QTest::qWait(300);
-        QCOMPARE(m_form->Memo1->toPlainText(), before);
+    }
+
+    void trialRunWithoutReport_data()
+    {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<bool>("withRelay");
+        QTest::addColumn<QString>("line");
+
+        const QString lost = QStringLiteral(": Die Beobachtung endete ohne Bericht, weil ihr "
+                                            "Prozess beendet oder angehalten wurde.\n");
+        QTest::newRow("relay killed") << QByteArray("kill -KILL $PPID\n") << true << lost;
+        QTest::newRow("relay stopped") << QByteArray("kill -STOP $PPID\n") << true << lost;
+        QTest::newRow("no relay") << QByteArray() << false
+                                  << QStringLiteral(": Das Programm läuft unbeobachtet, weil "
+                                                    "kompaktor-relay nicht neben Kompaktor "
+                                                    "liegt.\n");
+    }
+
+    void trialRunWithoutReport()
+    {
+        QFETCH(QByteArray, script);
+        QFETCH(bool, withRelay);
+        QFETCH(QString, line);
+        // A program that kills or stops its relay, or a copy of the program without its relay:
+        // the box says so in one line, and nothing of the watch stays here.
+        m_form->TrialWatchMilliseconds = 500;
+        setProgramRelayExecutable(withRelay ? relayBesideTheProgram()
+                                            : m_dir->filePath(QStringLiteral("kompaktor-relay")));
+        const QString program = writeScript(m_dir->filePath(QStringLiteral("probe")),
+                                            "echo $$ $PPID > \"$0.ids\"\n" + script +
+                                                "echo > \"$0.ran\"\nexec /bin/sleep 30\n");
+        const QDir ours(QStringLiteral("/proc/self/fd"));
+        const qsizetype descriptors = ours.count();
+        MessageBoxWatcher boxes;
+        m_form->Filename2->setText(program);
+        m_form->TryBtnClick();
+        QCOMPARE(boxes.count(), 0);
+        QTRY_VERIFY(QFile::exists(program + ".ran"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_form->Memo1->toPlainText(),
+                                  QStringLiteral("Testlauf von ") + program + line, 10000);
+        QTRY_COMPARE(QDir(QStringLiteral("/proc/self/fd")).count(), descriptors);
+        QVERIFY(::waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD);
+        // The program and its relay go.
+        QFile ids(program + ".ids");
+        QVERIFY(ids.open(QIODevice::ReadOnly));
+        for (const QByteArray& id : ids.readAll().trimmed().split(' '))
+            ::kill(pid_t(id.toInt()), SIGKILL);
+    }
+
+    void reportedTimeBeginsWithTheProgram()
+    {
+        // A relay that takes a long time to start does not add that time to the program's.
+        const QString relay = writeScript(
+            m_dir->filePath(QStringLiteral("langsam")),
+            "/bin/sleep 1.5\nexec '" + QFile::encodeName(relayBesideTheProgram()) + "' \"$@\"\n");
+        setProgramRelayExecutable(relay);
+        m_form->Filename2->setText(
+            writeScript(m_dir->filePath(QStringLiteral("sekunde")), "exec /bin/sleep 1\n"));
+        m_form->TryBtnClick();
+        QTRY_VERIFY_WITH_TIMEOUT(m_form->Memo1->toPlainText().contains(QStringLiteral("Exitcode")),
+                                 10000);
+        const QRegularExpressionMatch match =
+            QRegularExpression(QStringLiteral("nach (\\d+) Millisekunden"))
+                .match(m_form->Memo1->toPlainText());
+        QVERIFY(match.hasMatch());
+        const int milliseconds = match.captured(1).toInt();
+        QVERIFY2(milliseconds >= 1000 && milliseconds < 1500, qPrintable(match.captured(0)));
     }
 
     void links()
@@ -523,6 +593,12 @@ private slots:
     }
 
 private:
+    static QString relayBesideTheProgram()
+    {
+        return QFileInfo(QStringLiteral(KOMPAKTOR_BINARY)).path() +
+               QStringLiteral("/kompaktor-relay");
+    }
+
     bool fileButtonsEnabled() const
     {
         const QList<QPushButton*> buttons{m_form->KompressBtn, m_form->DekompressBtn,

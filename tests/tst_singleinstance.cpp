@@ -11,8 +11,17 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QElapsedTimer>
+#include <QStandardPaths>
+
 #include <csignal>
 #include <memory>
+#include <vector>
+
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 // Runs the real program as separate processes, each with the marker's files in a folder of
@@ -235,6 +244,147 @@ private slots:
         QCOMPARE(program->state(), QProcess::Running);
     }
 
+    void markerFolderWithoutRuntimeFolder_data()
+    {
+        QTest::addColumn<QString>("setUp");
+        QTest::addColumn<bool>("used");
+        // Each row prepares the name "kompaktor-UID" in the temporary folder.
+        QTest::newRow("missing") << QString() << true;
+        QTest::newRow("own, open to others") << QStringLiteral("open") << true;
+        QTest::newRow("link to a folder") << QStringLiteral("link") << false;
+        QTest::newRow("another user's") << QStringLiteral("foreign") << false;
+    }
+
+    void markerFolderWithoutRuntimeFolder()
+    {
+        QFETCH(QString, setUp);
+        QFETCH(bool, used);
+        if (setUp == QLatin1String("foreign") && ::geteuid() != 0)
+            QSKIP("only the super-user can make a folder that belongs to another user");
+        // Without a runtime folder the marker lives in a folder of the user's own in the
+        // temporary folder, which only the user may enter; any other thing under that name is
+        // left alone, and the program then runs without a marker.
+        const QByteArray oldTemp = qgetenv("TMPDIR");
+        qunsetenv("XDG_RUNTIME_DIR");
+        qputenv("TMPDIR", QFile::encodeName(m_runtime->path()));
+        const QString folder = m_runtime->filePath(QStringLiteral("kompaktor-%1").arg(getuid()));
+        const QString elsewhere = m_runtime->filePath(QStringLiteral("elsewhere"));
+        QVERIFY(QDir().mkpath(elsewhere));
+        if (setUp == QLatin1String("link")) {
+            QVERIFY(QFile::link(elsewhere, folder));
+        } else if (!setUp.isEmpty()) {
+            QVERIFY(QDir().mkpath(folder));
+            QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0777) == 0);
+            if (setUp == QLatin1String("foreign"))
+                QVERIFY(::chown(QFile::encodeName(folder).constData(), 65534, 65534) == 0);
+        }
+        {
+            InstanceMarker marker(QStringLiteral("Kompaktor"));
+            const bool acquired = marker.acquire();
+            marker.listen();
+            qputenv("TMPDIR", oldTemp);
+            QVERIFY(acquired);
+            const QString lock = folder + QStringLiteral("/Kompaktor-%1.lock").arg(getuid());
+            QCOMPARE(QFileInfo::exists(lock), used);
+            QCOMPARE(
+                QFileInfo::exists(folder + QStringLiteral("/Kompaktor-%1.socket").arg(getuid())),
+                used);
+        }
+        QVERIFY(QDir(elsewhere).isEmpty());
+        struct stat status {};
+        QVERIFY(::lstat(QFile::encodeName(folder).constData(), &status) == 0);
+        if (used)
+            QCOMPARE(status.st_mode & 0777, 0700u);
+    }
+
+    void plantedSocketOfAnotherUserIsNotSentTheName()
+    {
+        const QStringList system = {QStringLiteral("/usr/bin"), QStringLiteral("/bin")};
+        const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"), system);
+        const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"), system);
+        if (::geteuid() != 0 || setpriv.isEmpty() || python.isEmpty())
+            QSKIP("needs the super-user, setpriv and python3 to listen as another user");
+        // The running instance holds the marker, but the socket under its name belongs to
+        // another user, who reports what the one connection it takes sent.
+        InstanceMarker marker(QStringLiteral("Kompaktor"));
+        QVERIFY(marker.acquire());
+        QTemporaryDir plant;
+        QVERIFY(QFile::setPermissions(plant.path(), QFile::Permissions(0x7777)));
+        const QString planted = plant.filePath(QStringLiteral("socket"));
+        QProcess listener;
+        listener.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        listener.start(setpriv, {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                 QStringLiteral("--clear-groups"), QStringLiteral("--"), python,
+                                 QStringLiteral("-c"), QStringLiteral(R"(
+import socket, sys
+listener = socket.socket(socket.AF_UNIX)
+listener.bind(sys.argv[1])
+listener.listen()
+print("ready", flush=True)
+connection = listener.accept()[0]
+received = b""
+while chunk := connection.recv(65536):
+    received += chunk
+print(received.hex(), flush=True)
+)"),
+                                 planted});
+        QTRY_VERIFY_WITH_TIMEOUT(listener.canReadLine(), 15000);
+        QCOMPARE(listener.readLine(), QByteArray("ready\n"));
+        QVERIFY(QFile::rename(planted, socketPath()));
+
+        QVERIFY(
+            QFile(m_runtime->filePath(QStringLiteral("Geheim.exe"))).open(QIODevice::WriteOnly));
+        QProcess* second = start(QStringLiteral(KOMPAKTOR_BINARY), {QStringLiteral("Geheim.exe")},
+                                 m_runtime->path());
+        QTRY_VERIFY_WITH_TIMEOUT(listener.canReadLine(), 15000);
+        QCOMPARE(listener.readLine(), QByteArray("\n"));
+        // The start runs as the first instance and serves the name itself.
+        QTRY_VERIFY_WITH_TIMEOUT(answers(), 15000);
+        QCOMPARE(second->state(), QProcess::Running);
+    }
+
+    void stalledConnectionsDoNotJamTheHandOver()
+    {
+        // The running instance has the usual 1,024 descriptors; 2,000 connections that stop in
+        // the middle of their request would use them all up if it kept them.
+        rlimit old{};
+        QVERIFY(::getrlimit(RLIMIT_NOFILE, &old) == 0);
+        if (old.rlim_max < 2100)
+            QSKIP("needs room for 2,000 descriptors");
+        rlimit limit = old;
+        limit.rlim_cur = 1024;
+        QVERIFY(::setrlimit(RLIMIT_NOFILE, &limit) == 0);
+        QProcess* first = start();
+        limit.rlim_cur = old.rlim_max;
+        QVERIFY(::setrlimit(RLIMIT_NOFILE, &limit) == 0);
+        QTRY_VERIFY_WITH_TIMEOUT(serving(), 15000);
+
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray name = QFile::encodeName(socketPath());
+        std::copy(name.cbegin(), name.cend(), address.sun_path);
+        std::vector<int> stalled;
+        for (int i = 0; i < 2000; ++i) {
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            stalled.push_back(fd);
+            QVERIFY(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
+            QVERIFY(::send(fd, "open 65536\n", 11, MSG_NOSIGNAL) == 11);
+        }
+        QVERIFY(QFile(m_runtime->filePath(QStringLiteral("Datei.exe"))).open(QIODevice::WriteOnly));
+        QElapsedTimer clock;
+        clock.start();
+        QProcess* second = start(QStringLiteral(KOMPAKTOR_BINARY), {QStringLiteral("Datei.exe")},
+                                 m_runtime->path());
+        QVERIFY(second->waitForFinished(15000));
+        const qint64 elapsed = clock.elapsed();
+        for (const int fd : stalled)
+            ::close(fd);
+        ::setrlimit(RLIMIT_NOFILE, &old);
+        QCOMPARE(second->exitCode(), 0);
+        QVERIFY2(elapsed < 2000, qPrintable(QString::number(elapsed)));
+        QCOMPARE(first->state(), QProcess::Running);
+    }
+
 private:
     QProcess* start(const QString& program = QStringLiteral(KOMPAKTOR_BINARY),
                     const QStringList& arguments = {}, const QString& folder = QString())
@@ -254,6 +404,17 @@ private:
         QLocalSocket socket;
         socket.connectToServer(socketPath());
         return socket.waitForConnected(1000);
+    }
+
+    // True when the instance on the socket took a restore request.
+    bool answers() const
+    {
+        QLocalSocket socket;
+        socket.connectToServer(socketPath());
+        if (!socket.waitForConnected(1000))
+            return false;
+        socket.write("restore\n");
+        return socket.waitForReadyRead(5000) && socket.readAll() == "done\n";
     }
 
     QString socketPath() const

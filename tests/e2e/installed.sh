@@ -23,9 +23,11 @@ command=$(sed -n 's/^Exec=\([^ ]*\) %f$/\1/p' "$entry")
 [ -x "$prefix/lib/kompaktor/kompaktor" ] && [ -f "$prefix/lib/kompaktor/kompaktor.installed" ] ||
     fail "program or installation marker missing in lib/kompaktor"
 [ ! -e "$prefix/lib/kompaktor/upx" ] || fail "a packer beside the installed program"
+# The trial relay beside the program, where the program looks for it.
+[ -x "$prefix/lib/kompaktor/kompaktor-relay" ] || fail "trial relay missing in lib/kompaktor"
 icon=$(sed -n 's/^Icon=//p' "$entry")
 for size in 16 32 48 64 128; do
     file -b "$prefix/share/icons/hicolor/${size}x$size/apps/$icon.png" |
         grep -q "^PNG image data, $size x $size," || fail "no $size-pixel icon '$icon'"
 done
-echo "installed: desktop entry valid, launcher, program and five icons in place"
+echo "installed: desktop entry valid, launcher, program, relay and five icons in place"
