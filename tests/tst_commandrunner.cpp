@@ -64,6 +64,14 @@ QString withoutTime(QString text)
     return text.replace(time, QStringLiteral("etwa N Millisekunden"));
 }
 
+// A fake packer's line that waits until the test makes the file "<packer>.<name>", for at most
+// 20 seconds, so that the packer goes on when the test says and a test that fails still ends.
+QByteArray waitForFile(const char* name)
+{
+    return QByteArray("i=0; while [ ! -e \"$0.") + name +
+           "\" ] && [ $i -lt 400 ]; do /bin/sleep 0.05; i=$((i+1)); done\n";
+}
+
 } // namespace
 
 class TestCommandRunner : public QObject {
@@ -186,16 +194,22 @@ private slots:
     {
         // On a terminal the packer rewrites its progress with carriage returns and may colour
         // its text: the progress goes to its handler, the transcript holds the text alone.
-        const QString packer = writeScript(m_dir.filePath(QStringLiteral("upx-progress")),
-                                           "printf 'Anfang\\n\\r  1/2 [#.]  10%%'\n/bin/sleep 0.2\n"
-                                           "printf '\\r  2/2 [##]  90%%'\n/bin/sleep 0.2\n"
-                                           "printf '\\r          \\r\\033[1;32mfertig\\033[0m\\n'\n"
-                                           "printf 'Zeile mit CR LF\\r\\n'\n"
-                                           "printf 'kaputt \\033[12;\\nweiter\\n'\n");
+        const QString packer =
+            writeScript(m_dir.filePath(QStringLiteral("upx-progress")),
+                        "printf 'Anfang\\n\\r  1/2 [#.]  10%%'\n"
+                        "printf '\\r  2/2 [##]  90%%'\n" +
+                            waitForFile("gesehen") +
+                            "printf '\\r          \\r\\033[1;32mfertig\\033[0m\\n'\n"
+                            "printf 'Zeile mit CR LF\\r\\n'\n"
+                            "printf 'kaputt \\033[12;\\nweiter\\n'\n");
         StringSink sink;
         QStringList progress;
-        QVERIFY(CommandRunner::run({packer, {}, packer}, sink,
-                                   [&progress](const QString& text) { progress << text; }));
+        // The packer goes on once its progress has been seen.
+        QVERIFY(CommandRunner::run({packer, {}, packer}, sink, [&](const QString& text) {
+            progress << text;
+            if (text.contains(QStringLiteral("2/2")))
+                QFile(packer + QStringLiteral(".gesehen")).open(QIODevice::WriteOnly);
+        }));
         QCOMPARE(withoutTime(sink.text),
                  header(packer) + "Anfang\nfertig\nZeile mit CR LF\r\nkaputt \nweiter\n\r\n" +
                      TimeLine + "\r\n");
@@ -450,12 +464,16 @@ private slots:
 
     void eventsGoOnWhileThePackerRuns()
     {
-        const QString packer =
-            writeScript(m_dir.filePath(QStringLiteral("upx-slow")), "sleep 2\necho fertig\n");
+        // The packer ends once a timer has ticked ten times meanwhile.
+        const QString packer = writeScript(m_dir.filePath(QStringLiteral("upx-slow")),
+                                           waitForFile("zehn") + "echo fertig\n");
         int ticks = 0;
         QTimer timer;
-        connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
-        timer.start(100);
+        connect(&timer, &QTimer::timeout, [&] {
+            if (++ticks == 10)
+                QFile(packer + QStringLiteral(".zehn")).open(QIODevice::WriteOnly);
+        });
+        timer.start(10);
         StringSink sink;
         QVERIFY(CommandRunner::run({packer, {}, packer}, sink));
         QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
@@ -464,16 +482,18 @@ private slots:
 
     void secondRunDuringARunIsRefused()
     {
-        const QString packer =
-            writeScript(m_dir.filePath(QStringLiteral("upx-one")), "sleep 1\necho eins\n");
+        // The first packer ends once the second run has been tried.
+        const QString packer = writeScript(m_dir.filePath(QStringLiteral("upx-one")),
+                                           waitForFile("versucht") + "echo eins\n");
         const QString other = writeScript(m_dir.filePath(QStringLiteral("upx-two")), "echo zwei\n");
         StringSink first;
         StringSink second;
         int refused = 0;
-        QTimer::singleShot(200, [&] {
+        QTimer::singleShot(0, [&] {
             QVERIFY(CommandRunner::isRunning());
             if (!CommandRunner::run({other, {}, other}, second))
                 ++refused;
+            QFile(packer + QStringLiteral(".versucht")).open(QIODevice::WriteOnly);
         });
         QVERIFY(CommandRunner::run({packer, {}, packer}, first));
         QCOMPARE(refused, 1);
