@@ -132,7 +132,8 @@ private slots:
     {
         qputenv("SLEEP", "1");
         bool busyCursor = false;
-        QTimer::singleShot(300, m_form.get(), [&] {
+        // Pressed as soon as the running command lets events through.
+        QTimer::singleShot(0, m_form.get(), [&] {
             busyCursor = QApplication::overrideCursor() &&
                          QApplication::overrideCursor()->shape() == Qt::WaitCursor;
             QTest::mouseClick(m_form->VersBtn, Qt::LeftButton);
