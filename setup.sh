@@ -45,8 +45,8 @@ installed() {
 }
 
 # Debian's packer. Debian 12 carries upx-ucl 4.x in its backports only, which are enabled as
-# Debian documents it (https://backports.debian.org/Instructions/): a sources entry for
-# bookworm-backports, and the package asked for from there by name.
+# Debian's backports instructions say: a sources entry for bookworm-backports, and the package
+# asked for from there by name.
 install_packer() {
     installed upx-ucl && return
     local codename from=()
