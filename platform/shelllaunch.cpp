@@ -1,6 +1,7 @@
 #include "platform/shelllaunch.h"
 
 #include "relay/relayprotocol.h"
+#include "relay/spawning.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -114,19 +115,6 @@ int startError(int error)
         // EIO and the rest: the general failure, as the shell reports running out of resources
         // or a damaged executable.
         return SeOutOfResources;
-    }
-}
-
-void writeAll(int fd, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return;
-        data += written;
-        size -= std::size_t(written);
     }
 }
 
@@ -381,24 +369,15 @@ int startWatched(const QByteArray& path, const ProgramWatchRequest& watch)
     posix_spawn_file_actions_adddup2(&actions, status[1], RelayStatusDescriptor);
     posix_spawn_file_actions_adddup2(&actions, start[1], RelayStartDescriptor);
     posix_spawn_file_actions_addclosefrom_np(&actions, RelayStartDescriptor + 1);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t all, none;
-    sigfillset(&all);
-    sigemptyset(&none);
-    posix_spawnattr_setsigdefault(&attributes, &all);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes,
-                             POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSID);
+    const FreshProgramAttributes attributes;
     QByteArray relay = relayExecutable();
     QByteArray milliseconds = QByteArray::number(watch.milliseconds);
     QByteArray program = path;
     char* const argv[] = {relay.data(), milliseconds.data(), program.data(), nullptr};
     pid_t relayPid = -1;
     const int spawnError =
-        ::posix_spawn(&relayPid, relay.constData(), &actions, &attributes, argv, environ);
+        ::posix_spawn(&relayPid, relay.constData(), &actions, attributes.get(), argv, environ);
     posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
     for (int* fd : {&report[1], &status[1], &start[1]}) {
         ::close(*fd);
         *fd = -1;

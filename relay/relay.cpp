@@ -5,6 +5,7 @@
 // started keep writing, so that the program never finds its output closed.
 
 #include "relay/relayprotocol.h"
+#include "relay/spawning.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -26,19 +27,6 @@ std::int64_t monotonicMicroseconds()
     timespec now{};
     ::clock_gettime(CLOCK_MONOTONIC, &now);
     return std::int64_t(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
-}
-
-void writeAll(int fd, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return;
-        data += written;
-        size -= std::size_t(written);
-    }
 }
 
 void sendRecord(const RelayRecord& record)
@@ -63,19 +51,10 @@ int startProgram(char* program, const int (&output)[2], const int (&error)[2], p
     posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, error[1], STDERR_FILENO);
     posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t all, none;
-    sigfillset(&all);
-    sigemptyset(&none);
-    posix_spawnattr_setsigdefault(&attributes, &all);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes,
-                             POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSID);
+    const FreshProgramAttributes attributes;
     char* const argv[] = {program, nullptr};
-    const int result = ::posix_spawn(&pid, program, &actions, &attributes, argv, environ);
+    const int result = ::posix_spawn(&pid, program, &actions, attributes.get(), argv, environ);
     posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
     return result;
 }
 
