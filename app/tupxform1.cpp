@@ -36,6 +36,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTextCursor>
@@ -505,7 +506,12 @@ void TUPXForm1::Filename1Change()
     const qsizetype dot = picked.lastIndexOf(QLatin1Char('.'));
     const bool exe = dot > picked.lastIndexOf(QLatin1Char('/')) &&
                      picked.mid(dot).toUpper() == QLatin1String(".EXE");
-    Filename2->setText(exe ? picked : QString());
+    // A Linux program carries no extension: an executable file is tried itself, unless it is
+    // named as a shared library is.
+    static const QRegularExpression library(QStringLiteral(R"(\.so(\.\d+)*$)"));
+    const QFileInfo info(picked);
+    const bool program = info.isFile() && info.isExecutable() && !library.match(picked).hasMatch();
+    Filename2->setText(exe || program ? picked : QString());
     const bool exists = fileExists(Filename1->text());
     for (QPushButton* button : {KompressBtn, DekompressBtn, InfoBtn, TestBtn, TryBtn})
         button->setEnabled(exists);

@@ -142,13 +142,19 @@ private slots:
         QTest::newRow("dot only in the folder") << "ordner.v2/datei" << false;
         QTest::newRow("blanks and umlauts") << "Mein Ordner/Füße.exe" << true;
         QTest::newRow("leading minus") << "-d" << false;
+        // Linux programs carry no extension: an executable file is tried itself, a library not.
+        QTest::newRow("Linux program") << "+x ohne-punkt" << true;
+        QTest::newRow("executable library") << "+x libwerk.so.1" << false;
     }
 
     void pickingInTheFirstDialog()
     {
         QFETCH(QString, file);
         QFETCH(bool, trial);
-        const QString path = m_dir->filePath(file);
+        const bool executable = file.startsWith(QLatin1String("+x "));
+        const QString path = m_dir->filePath(executable ? file.mid(3) : file);
+        if (executable)
+            QVERIFY(writeScript(path, "exit 0\n") == path);
         pick(path);
         QCOMPARE(m_form->Filename1->text(), path);
         QCOMPARE(m_form->Filename2->text(), trial ? path : QString());
