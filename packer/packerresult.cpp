@@ -173,14 +173,16 @@ QString packerResult(PackerAction action, const QString& report, const QString& 
     // The runner's own lines: a packer that could not be started, or was stopped.
     if (firstMatch(lines, NotStartedLine).hasMatch())
         return QStringLiteral("UPX konnte nicht gestartet werden");
-    if (!lines.isEmpty() && lines.last() == QLatin1String("Operation wurde abgebrochen!")) {
+    if (!lines.isEmpty() && lines.last() == CommandRunner::CancelledText) {
         // Nothing from the packer before the line: it never ran.
         if (lines.size() == 1)
             return QStringLiteral("UPX konnte nicht gestartet werden");
-        if (lines.contains(
-                QLatin1String("Die Datei war schon fertig bearbeitet und wurde behalten.")))
+        if (lines.contains(CommandRunner::FinishedFileKeptText))
             return QStringLiteral(
                 "Abgebrochen, die Datei war aber schon fertig bearbeitet und wurde behalten");
+        if (lines.contains(CommandRunner::FileInDoubtText))
+            return QStringLiteral("Abgebrochen, die Datei ist weder unverändert noch fertig "
+                                  "bearbeitet, bitte prüfen Sie sie");
         return action == PackerAction::Compress || action == PackerAction::Decompress
                    ? QStringLiteral("Abgebrochen, die Datei blieb unverändert")
                    : QStringLiteral("Abgebrochen");

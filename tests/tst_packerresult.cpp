@@ -115,6 +115,11 @@ private slots:
             << "" << PackerAction::Compress << ""
             << "Die Datei war schon fertig bearbeitet und wurde behalten.\r\n" + cancelled
             << "Abgebrochen, die Datei war aber schon fertig bearbeitet und wurde behalten";
+        QTest::newRow("abgebrochen, Datei fraglich")
+            << "" << PackerAction::Compress << ""
+            << CommandRunner::FileInDoubtText + "\r\n" + cancelled
+            << "Abgebrochen, die Datei ist weder unverändert noch fertig bearbeitet, bitte prüfen "
+               "Sie sie";
         QTest::newRow("nicht gestartet") << "" << PackerAction::Compress << ""
                                          << "Konnte Kommando nicht starten, Fehler: #24\r\n"
                                          << "UPX konnte nicht gestartet werden";
