@@ -15,8 +15,11 @@ const QString GeneralError = QStringLiteral("Fehler, Einzelheiten im Ausgabefens
 const QRegularExpression TableRow(QStringLiteral(R"(^\s*(\d+)\s+(->|<-)\s+(\d+)\s+[\d.]+%)"));
 // The packer's error line: its name, the file, the exception and its message, if any.
 const QRegularExpression ErrorLine(QStringLiteral(R"(^\S+: (.+?): (\w+Exception)(?:: (.*))?$)"));
-// A passed test: "testing prog [OK]".
-const QRegularExpression PassedTest(QStringLiteral(R"(^testing .* \[OK\]\s*$)"));
+// A passed test: "testing prog [OK]", over several lines where the file's name holds line
+// breaks.
+const QRegularExpression PassedTest(QStringLiteral(R"(^testing .* \[OK\]\s*$)"),
+                                    QRegularExpression::DotMatchesEverythingOption |
+                                        QRegularExpression::MultilineOption);
 // The packer's version: "upx 4.2.2" (-V), "UPX 4.2.2       Markus Oberhumer, ..." (the header).
 const QRegularExpression VersionLine(QStringLiteral(R"(^upx (\d+\.\d+(?:\.\d+)?)\s*$)"));
 const QRegularExpression HeaderLine(QStringLiteral(R"(^UPX (\d+\.\d+(?:\.\d+)?)\s)"));
@@ -128,7 +131,8 @@ QString fileCommandResult(PackerAction action, const QStringList& lines, const Q
             return sizesLine(QStringLiteral("Dekomprimiert"), row, fileName);
         if (action == PackerAction::List && packedRow)
             return sizesLine(QStringLiteral("Mit UPX gepackt"), row, fileName);
-        if (action == PackerAction::Test && firstMatch(lines, PassedTest).hasMatch())
+        if (action == PackerAction::Test &&
+            PassedTest.match(lines.join(QLatin1Char('\n'))).hasMatch())
             return QStringLiteral("Geprüft: die Datei ist in Ordnung");
     }
     // UPX 3.96 refuses a file it packed itself with words about a missing DT_INIT.

@@ -107,6 +107,9 @@ private slots:
         const QString row =
             QStringLiteral("     85376 ->     29680   34.76%   linux/amd64   prog\r\n");
         const QString cancelled = QStringLiteral("Operation wurde abgebrochen!\r\n");
+        QTest::newRow("geprüft, Name mit Zeilenumbruch") << "" << PackerAction::Test << ""
+                                                         << "testing /tmp/zwei\nZeilen [OK]\r\n"
+                                                         << "Geprüft: die Datei ist in Ordnung";
         QTest::newRow("Zahlenformat") << "" << PackerAction::Compress << "" << row
                                       << "Komprimiert: 85\\.376 -> 29\\.680 Bytes \\(34,8 %\\)";
         QTest::newRow("abgebrochen") << "" << PackerAction::Compress << "" << row + cancelled
