@@ -372,8 +372,9 @@ bool setBack(const QByteArray& path, const FileState& was)
     if (now.info.st_uid != was.info.st_uid || now.info.st_gid != was.info.st_gid)
         ownerSet = ::lchown(path.constData(), was.info.st_uid, was.info.st_gid) == 0;
     const mode_t mode = was.info.st_mode & (ownerSet ? 07777 : 01777);
-    const bool modeSet =
-        (stateOf(path).info.st_mode & 07777) == mode || ::chmod(path.constData(), mode) == 0;
+    // Like the calls before it, never through a link that someone put in the file's place.
+    const bool modeSet = (stateOf(path).info.st_mode & 07777) == mode ||
+                         ::fchmodat(AT_FDCWD, path.constData(), mode, AT_SYMLINK_NOFOLLOW) == 0;
     return timesSet && ownerSet && modeSet;
 }
 

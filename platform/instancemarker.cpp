@@ -88,16 +88,18 @@ bool isPrivateFolder(const QByteArray& path, bool repair)
 
 // The folder of the marker's files: the user's runtime folder, or else a folder of the user's
 // own in the temporary folder, made when missing; empty when neither is private to the user,
-// as when another user made that name first.
-QString markerDirectory()
+// as when another user made that name first, or when neither leaves room in a socket's address
+// for the socket file's name.
+QString markerDirectory(qsizetype socketNameBytes)
 {
+    const qsizetype room = qsizetype(sizeof(sockaddr_un::sun_path)) - 2 - socketNameBytes;
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (runtime.startsWith('/') && isPrivateFolder(runtime, false))
+    if (runtime.startsWith('/') && runtime.size() <= room && isPrivateFolder(runtime, false))
         return QFile::decodeName(runtime);
     const QString own =
         QDir::tempPath() + QStringLiteral("/kompaktor-") + QString::number(getuid());
     const QByteArray path = QFile::encodeName(own);
-    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
+    if (path.size() > room || (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST))
         return {};
     return isPrivateFolder(path, true) ? own : QString();
 }
@@ -140,13 +142,13 @@ bool waitFor(int fd, short events, const QDeadlineTimer& deadline)
 
 InstanceMarker::InstanceMarker(const QString& name, QObject* parent) : QObject(parent)
 {
-    const QString directory = markerDirectory();
+    const QString file = name + QLatin1Char('-') + QString::number(getuid());
+    const QString socket = file + QStringLiteral(".socket");
+    const QString directory = markerDirectory(QFile::encodeName(socket).size());
     if (directory.isEmpty())
         return;
-    const QString base =
-        directory + QLatin1Char('/') + name + QLatin1Char('-') + QString::number(getuid());
-    m_lockPath = base + QStringLiteral(".lock");
-    m_socketPath = base + QStringLiteral(".socket");
+    m_lockPath = directory + QLatin1Char('/') + file + QStringLiteral(".lock");
+    m_socketPath = directory + QLatin1Char('/') + socket;
 }
 
 InstanceMarker::~InstanceMarker()

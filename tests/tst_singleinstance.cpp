@@ -253,6 +253,8 @@ private slots:
         QTest::newRow("own, open to others") << QStringLiteral("open") << true;
         QTest::newRow("link to a folder") << QStringLiteral("link") << false;
         QTest::newRow("another user's") << QStringLiteral("foreign") << false;
+        // A temporary folder whose path leaves no room for the socket's in a socket address.
+        QTest::newRow("too long a path") << QStringLiteral("long") << false;
     }
 
     void markerFolderWithoutRuntimeFolder()
@@ -266,13 +268,17 @@ private slots:
         // left alone, and the program then runs without a marker.
         const QByteArray oldTemp = qgetenv("TMPDIR");
         qunsetenv("XDG_RUNTIME_DIR");
-        qputenv("TMPDIR", QFile::encodeName(m_runtime->path()));
-        const QString folder = m_runtime->filePath(QStringLiteral("kompaktor-%1").arg(getuid()));
+        const QString temp = setUp == QLatin1String("long")
+                                 ? m_runtime->filePath(QString(100, QLatin1Char('x')))
+                                 : m_runtime->path();
+        QVERIFY(QDir().mkpath(temp));
+        qputenv("TMPDIR", QFile::encodeName(temp));
+        const QString folder = temp + QStringLiteral("/kompaktor-%1").arg(getuid());
         const QString elsewhere = m_runtime->filePath(QStringLiteral("elsewhere"));
         QVERIFY(QDir().mkpath(elsewhere));
         if (setUp == QLatin1String("link")) {
             QVERIFY(QFile::link(elsewhere, folder));
-        } else if (!setUp.isEmpty()) {
+        } else if (!setUp.isEmpty() && setUp != QLatin1String("long")) {
             QVERIFY(QDir().mkpath(folder));
             QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0777) == 0);
             if (setUp == QLatin1String("foreign"))
@@ -292,7 +298,8 @@ private slots:
         }
         QVERIFY(QDir(elsewhere).isEmpty());
         struct stat status {};
-        QVERIFY(::lstat(QFile::encodeName(folder).constData(), &status) == 0);
+        QCOMPARE(::lstat(QFile::encodeName(folder).constData(), &status) == 0,
+                 setUp != QLatin1String("long"));
         if (used)
             QCOMPARE(status.st_mode & 0777, 0700u);
     }

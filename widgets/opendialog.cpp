@@ -115,8 +115,10 @@ bool OpenDialog::isProgramOrLibrary(const QFileInfo& file)
     if (file.permissions() &
         (QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther))
         return true;
+    // Too short for a magic number; so are the files of /proc, whose size shows as 0 and of
+    // which some, such as the kernel's log, lose what is read from them.
     QFile content(file.absoluteFilePath());
-    if (!content.open(QIODevice::ReadOnly))
+    if (file.size() < 4 || !content.open(QIODevice::ReadOnly))
         return false;
     const QByteArray magic = content.read(4);
     return magic == QByteArrayLiteral("\x7f"
