@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -158,6 +159,8 @@ static_assert(WatchedOutputBytes == RelayReportBytes);
 
 // How long after the watch time the relay's report may take before the watch is given up.
 constexpr int RelayReportGraceMs = 1000;
+// How long the relay may take to say whether the program started.
+constexpr int RelayStartWaitMs = 2000;
 
 // The relay program: set, or else the one beside this program's executable.
 QByteArray& relayExecutable()
@@ -265,12 +268,18 @@ private:
 };
 
 // Reads the errno that a start sends before it closes the pipe; 0 when it sends none.
-int readStartError(int fd)
+int readStartError(int fd, int timeoutMs = -1)
 {
     int error = 0;
     char* data = reinterpret_cast<char*>(&error);
     std::size_t received = 0;
     while (received < sizeof error) {
+        pollfd ready{fd, POLLIN, 0};
+        const int polled = ::poll(&ready, 1, timeoutMs);
+        if (polled < 0 && errno == EINTR)
+            continue;
+        if (polled <= 0)
+            break;
         const ssize_t n = ::read(fd, data + received, sizeof error - received);
         if (n < 0 && errno == EINTR)
             continue;
@@ -395,7 +404,9 @@ int startWatched(const QByteArray& path, const ProgramWatchRequest& watch)
         return result;
     }
 
-    const int error = readStartError(start[0]);
+    // A program that stops its relay at once can keep the relay from closing the start pipe: the
+    // window does not wait for it longer than this, and the watch then ends without a report.
+    const int error = readStartError(start[0], RelayStartWaitMs);
     int exitStatus = 0;
     while (::waitpid(relayPid, &exitStatus, 0) < 0 && errno == EINTR) {
     }
