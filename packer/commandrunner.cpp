@@ -527,12 +527,18 @@ struct ActiveRun {
     bool cancelled = false;
 };
 ActiveRun* activeRun = nullptr;
+bool lastPackerStarted = false;
 
 } // namespace
 
 bool CommandRunner::isRunning()
 {
     return running;
+}
+
+bool CommandRunner::packerStarted()
+{
+    return lastPackerStarted;
 }
 
 void CommandRunner::cancel()
@@ -550,6 +556,7 @@ bool CommandRunner::run(const PackerCommand& command, TranscriptSink& output,
         return false;
     running = true;
     const auto done = qScopeGuard([] { running = false; });
+    lastPackerStarted = false;
 
     Transcript transcript(output);
     transcript.addLine(QStringLiteral("Starte"));
@@ -656,6 +663,7 @@ bool CommandRunner::run(const PackerCommand& command, TranscriptSink& output,
     clock.start();
     process.start(command.program, command.arguments, QIODevice::ReadOnly);
     const bool started = process.waitForStarted(-1);
+    lastPackerStarted = started;
     terminal.closeSlave();
     if (!started) {
         elapsed = clock.elapsed();

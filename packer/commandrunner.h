@@ -66,4 +66,7 @@ public:
     // line saying that the operation was cancelled.
     static void cancel();
     static bool isRunning();
+    // Whether the packer of the last run was started: a run cancelled before the packer wrote
+    // anything ends with the same lines as one whose packer could not be started.
+    static bool packerStarted();
 };

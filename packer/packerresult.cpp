@@ -167,16 +167,14 @@ QString packerReport(const QString& transcript, const QString& commandLine)
     return report;
 }
 
-QString packerResult(PackerAction action, const QString& report, const QString& fileName)
+QString packerResult(PackerAction action, const QString& report, const QString& fileName,
+                     bool packerStarted)
 {
     const QStringList lines = linesOf(report);
     // The runner's own lines: a packer that could not be started, or was stopped.
-    if (firstMatch(lines, NotStartedLine).hasMatch())
+    if (!packerStarted || firstMatch(lines, NotStartedLine).hasMatch())
         return QStringLiteral("UPX konnte nicht gestartet werden");
     if (!lines.isEmpty() && lines.last() == CommandRunner::CancelledText) {
-        // Nothing from the packer before the line: it never ran.
-        if (lines.size() == 1)
-            return QStringLiteral("UPX konnte nicht gestartet werden");
         if (lines.contains(CommandRunner::FinishedFileKeptText))
             return QStringLiteral(
                 "Abgebrochen, die Datei war aber schon fertig bearbeitet und wurde behalten");
