@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <pwd.h>
 #include <unistd.h>
 
 namespace {
@@ -29,8 +30,15 @@ QString configurationFolder()
 {
     // A relative value is ignored, as the XDG base directory rules say.
     const QString configured = qEnvironmentVariable("XDG_CONFIG_HOME");
-    return configured.startsWith(QLatin1Char('/')) ? configured
-                                                   : QDir::homePath() + QStringLiteral("/.config");
+    if (configured.startsWith(QLatin1Char('/')))
+        return configured;
+    // Without HOME the home folder is the user's own from the password database, not "/".
+    QString home = qEnvironmentVariable("HOME");
+    if (!home.startsWith(QLatin1Char('/'))) {
+        const passwd* user = ::getpwuid(::geteuid());
+        home = user && user->pw_dir ? QFile::decodeName(user->pw_dir) : QDir::homePath();
+    }
+    return home + QStringLiteral("/.config");
 }
 
 } // namespace

@@ -79,6 +79,21 @@ private slots:
             QStringLiteral("/Kompaktor/Kompaktor.INI");
         QCOMPARE(settingsFilePath(program), beside ? ini : inConfig);
     }
+
+    void withoutHomeTheUsersOwnHomeFolder()
+    {
+        // Without HOME the settings go to the user's home folder from the password database,
+        // never to a ".config" in the root folder.
+        QTemporaryDir dir;
+        QVERIFY(QFile(dir.filePath(InstallationMarkerName)).open(QIODevice::WriteOnly));
+        qunsetenv("HOME");
+        qunsetenv("XDG_CONFIG_HOME");
+        const passwd* user = ::getpwuid(::geteuid());
+        QVERIFY(user);
+        QCOMPARE(settingsFilePath(dir.path() + QLatin1Char('/')),
+                 QFile::decodeName(user->pw_dir) +
+                     QStringLiteral("/.config/Kompaktor/Kompaktor.INI"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSettingsLocation)
