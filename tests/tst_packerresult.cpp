@@ -26,14 +26,16 @@ const QString Sizes = QStringLiteral(" %before -> %after Bytes \\(\\d+,\\d %\\)"
 
 // Whether the text is the pattern, with "%before" and "%after" standing for the sizes of the file
 // before and after the command.
-void verifyResult(const QString& result, QString pattern, qint64 before, qint64 after)
+void verifyResult(const QString& result, QString pattern, qint64 before, qint64 after,
+                  const QString& report = {})
 {
     const QLocale german(QLocale::German);
     pattern.replace(QLatin1String("%before"), QRegularExpression::escape(german.toString(before)))
         .replace(QLatin1String("%after"), QRegularExpression::escape(german.toString(after)));
     QVERIFY2(
         QRegularExpression(QRegularExpression::anchoredPattern(pattern)).match(result).hasMatch(),
-        qPrintable(result + QStringLiteral(" / ") + pattern));
+        qPrintable(result + QStringLiteral(" / ") + pattern +
+                   QStringLiteral(", from the report:\n") + report));
 }
 
 // Lets the events through until the event loop waits for more, where the hint is updated.
@@ -167,7 +169,7 @@ private slots:
             report = packerReport(transcript.text, command.commandLine);
         }
         verifyResult(packerResult(action, report, path, !ran || CommandRunner::packerStarted()),
-                     expected, before, QFileInfo(path).size());
+                     expected, before, QFileInfo(path).size(), report);
     }
 
     void shownInTheStatusLineAfterACommand()
