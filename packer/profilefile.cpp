@@ -234,15 +234,6 @@ QByteArray withKeyLine(const QByteArray& data, const QString& section, const QSt
     return result;
 }
 
-// Write protection is taken from the permission bits alone: root may write anywhere, but a file
-// or folder that grants nobody write access is meant to stay as it is.
-bool isWriteProtected(const QFileInfo& info)
-{
-    constexpr auto writeBits =
-        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    return !(info.permissions() & writeBits);
-}
-
 // The file that the path finally names, following symbolic links as the replacement does.
 QString resolvedPath(const QString& path)
 {
@@ -312,6 +303,13 @@ bool replaceFile(const QString& target, const QByteArray& content, bool folderWr
 }
 
 } // namespace
+
+bool isWriteProtected(const QFileInfo& info)
+{
+    constexpr auto writeBits =
+        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    return !(info.permissions() & writeBits);
+}
 
 QString readProfileString(const QString& path, const QString& section, const QString& key,
                           const QString& defaultValue)

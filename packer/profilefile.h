@@ -6,6 +6,8 @@
 #include <optional>
 #include <utility>
 
+class QFileInfo;
+
 // Reader and writer of profile (INI) files such as the settings file: "[section]" lines, each
 // followed by "key=value" lines. Every call opens the file, does its work and closes it again.
 //
@@ -15,6 +17,10 @@
 // section name occurs twice, only the first such section counts. Lines before the first section,
 // lines starting with ";" (comments) and lines without "=" hold no keys. A UTF-8 byte-order mark
 // at the start is skipped. Names and values are UTF-8.
+
+// Write protection is taken from the permission bits alone: root may write anywhere, but a file
+// or folder that grants nobody write access is meant to stay as it is.
+bool isWriteProtected(const QFileInfo& info);
 
 // The value of the key in the section: the text after the first "=" without the blanks at both
 // ends, then without one pair of enclosing quotes (both " or both '), at most its first 1023

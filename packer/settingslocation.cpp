@@ -1,5 +1,7 @@
 #include "packer/settingslocation.h"
 
+#include "packer/profilefile.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -14,9 +16,7 @@ const QString SettingsFileName = QStringLiteral("Kompaktor.INI");
 // counts as writable only where the writer would write it.
 bool mayWrite(const QFileInfo& info)
 {
-    constexpr auto writeBits =
-        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    return info.isWritable() && (info.permissions() & writeBits);
+    return info.isWritable() && !isWriteProtected(info);
 }
 
 bool isPortableCopy(const QString& programDir)
