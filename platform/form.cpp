@@ -231,8 +231,11 @@ void Form::DefWindowProc(TMessage& message)
     }
     case WM_NCACTIVATE:
         m_frameActive = message.WParam != 0;
-        paintFrame(QRegion(m_surface.rect()));
-        surfaceChanged();
+        // -1 leaves the repainting to the sender: a window that draws its own caption.
+        if (message.LParam != -1) {
+            paintFrame(QRegion(m_surface.rect()));
+            surfaceChanged();
+        }
         message.Result = 1;
         break;
     case WM_MOVING:
@@ -493,11 +496,14 @@ void Form::paintFrame(const QRegion& clip)
     if ((m_borderIcons & biSystemMenu) && (m_borderStyle == TFormBorderStyle::bsSingle ||
                                            m_borderStyle == TFormBorderStyle::bsSizeable)) {
         const int iconSize = GetSystemMetrics(SM_CXSMICON);
-        QIcon icon = windowIcon();
-        if (icon.isNull())
-            icon = style()->standardIcon(QStyle::SP_TitleBarMenuButton);
-        icon.paint(&painter, bar.left() + 1 + (bar.height() - iconSize) / 2,
-                   bar.top() + (bar.height() - iconSize) / 2, iconSize, iconSize);
+        const QRect iconRect(bar.left() + 1 + (bar.height() - iconSize) / 2,
+                             bar.top() + (bar.height() - iconSize) / 2, iconSize, iconSize);
+        if (clip.intersects(iconRect)) {
+            QIcon icon = windowIcon();
+            if (icon.isNull())
+                icon = style()->standardIcon(QStyle::SP_TitleBarMenuButton);
+            icon.paint(&painter, iconRect);
+        }
         textLeft = bar.left() + bar.height() + 2;
     }
     int textRight = bar.right() - 2;
@@ -508,9 +514,12 @@ void Form::paintFrame(const QRegion& clip)
             paintCaptionButton(painter, button);
         }
     }
+    // The title is laid out only where it is to be seen: a caption drawn over this one hides it.
+    const QRect textRect(textLeft, bar.top(), std::max(0, textRight - textLeft), bar.height());
+    if (!clip.intersects(textRect))
+        return;
     painter.setFont(captionFont(m_borderStyle));
     painter.setPen(GetSysColor(active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
-    const QRect textRect(textLeft, bar.top(), std::max(0, textRight - textLeft), bar.height());
     painter.drawText(
         textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
         painter.fontMetrics().elidedText(windowTitle(), Qt::ElideRight, textRect.width()));

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -383,16 +384,28 @@ private slots:
         auto form = mainWindow();
         TRxGradientCaption* caption = form->RxGradientCaption1;
         QRegion received;
-        form->WindowProc = [&received, handler = form->WindowProc](TMessage& message) {
+        bool paintsWhole = false;
+        form->WindowProc = [&received, &paintsWhole,
+                            handler = form->WindowProc](TMessage& message) {
             if (message.Msg == WM_NCPAINT && message.WParam != WholeWindowRegion)
                 received = *reinterpret_cast<const QRegion*>(message.WParam);
+            paintsWhole |= (message.Msg == WM_NCPAINT && message.WParam == WholeWindowRegion) ||
+                           (message.Msg == WM_NCACTIVATE && message.LParam != -1);
             handler(message);
         };
-        caption->UpdateCaption();
         const QRect bar = caption->CaptionBarRect().rect.toQRect();
-        QVERIFY(!received.isEmpty());
-        QVERIFY(!received.intersects(bar));
-        QVERIFY(received.contains(form->windowRect().topLeft()));
+        // Asked for a part, the whole window or a change of activation, the window never
+        // paints under the bar.
+        const auto paintsAroundTheBar = [&](const std::function<void()>& send) {
+            received = QRegion();
+            send();
+            return !received.isEmpty() && !received.intersects(bar) &&
+                   received.contains(form->windowRect().topLeft());
+        };
+        QVERIFY(paintsAroundTheBar([&] { caption->UpdateCaption(); }));
+        QVERIFY(paintsAroundTheBar([&] { form->SendMessage(WM_NCPAINT, WholeWindowRegion, 0); }));
+        QVERIFY(paintsAroundTheBar([&] { form->SendMessage(WM_NCACTIVATE, 0, 0); }));
+        QVERIFY(!paintsWhole);
 
         // Switched off, the window gets the whole region and its own procedure back.
         caption->setActive(false);

@@ -466,19 +466,21 @@ void TRxGradientCaption::HookBeforeMessage(TMessage& Msg, bool& Handled)
         m_savedRegion = Msg.WParam;
         m_regionSwapped = false;
         const QRect bar = CaptionBarRect().rect.toQRect();
-        if (m_savedRegion != 0 && m_savedRegion != WholeWindowRegion) {
-            const auto* saved = reinterpret_cast<const QRegion*>(m_savedRegion);
-            if (saved->intersects(bar)) {
-                // The window paints its frame everywhere but under the bar.
-                auto* replacement = new QRegion(saved->subtracted(QRegion(bar)));
-                Msg.WParam = reinterpret_cast<std::intptr_t>(replacement);
-                m_regionSwapped = true;
-            }
+        const QRegion saved = m_savedRegion == 0 || m_savedRegion == WholeWindowRegion
+                                  ? QRegion(OwnerForm()->windowRect())
+                                  : *reinterpret_cast<const QRegion*>(m_savedRegion);
+        if (saved.intersects(bar)) {
+            // The window paints its frame everywhere but under the bar.
+            auto* replacement = new QRegion(saved.subtracted(QRegion(bar)));
+            Msg.WParam = reinterpret_cast<std::intptr_t>(replacement);
+            m_regionSwapped = true;
         }
         break;
     }
     case WM_NCACTIVATE:
         m_windowActive = Msg.WParam != 0;
+        // The frame is repainted around the bar afterwards, not whole and then painted over.
+        Msg.LParam = -1;
         break;
     case WM_NCRBUTTONDOWN:
         if (m_popupMenu && m_popupMenu->AutoPopup) {
@@ -516,7 +518,8 @@ void TRxGradientCaption::HookAfterMessage(TMessage& Msg, bool&)
         paintOnForm();
         break;
     case WM_NCACTIVATE:
-        paintOnForm();
+        if (Form* form = OwnerForm())
+            form->SendMessage(WM_NCPAINT, WholeWindowRegion, 0);
         break;
     default:
         break;
