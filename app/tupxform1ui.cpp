@@ -62,24 +62,24 @@ void setHint(QWidget* widget, const QString& hint)
     widget->setAccessibleDescription(hint.trimmed());
 }
 
-// An auto-sized label at its top-left corner, in the font of its parent.
+// An auto-sized label at its top-left corner, in the font of its parent. It is never resized: a
+// widget that never was is sized to its text when it is first shown, so that a label on a page
+// not yet opened does not load its font at start.
 QLabel* label(QWidget* parent, int left, int top, const QString& text)
 {
     auto* result = new QLabel(text, parent);
     result->setTextFormat(Qt::PlainText);
-    result->adjustSize();
     result->move(left, top);
     return result;
 }
 
-// An auto-sized label in an Arial font of its own.
+// An auto-sized label in an Arial font of its own, sized when first shown.
 QLabel* label(QWidget* parent, int left, int top, const QString& text, int pixelSize, int style,
               const QColor& colour)
 {
     auto* result = new QLabel(text, parent);
     result->setTextFormat(Qt::PlainText);
     setFontOf(result, Arial, pixelSize, style, colour);
-    result->adjustSize();
     result->move(left, top);
     return result;
 }
@@ -497,7 +497,6 @@ void TUPXForm1::buildAboutPage()
     const auto linkLabel = [this](int left, int top, const QString& text) {
         auto* result = new LinkLabel(text, TS3);
         setFontOf(result, Arial, 16, Italic | Underline, Blue);
-        result->adjustSize();
         result->move(left, top);
         return result;
     };

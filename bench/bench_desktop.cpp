@@ -47,8 +47,8 @@ namespace {
 
 // The reference: a form of 761 x 517 with about seventy controls on three pages and a status
 // bar whose clock is renewed every second. With the layout's faces it sets on its controls the
-// Arial faces Kompaktor's layout prescribes (eleven sizes and styles) and sizes its labels to their
-// texts; without them every control keeps the application's one default face.
+// Arial faces of Kompaktor's layout (nine sizes and styles); without them every control keeps the
+// application's one default face. Labels take the size of their texts when first shown.
 int runPlainForm(int argc, char** argv, bool layoutFaces)
 {
     QApplication application(argc, argv);
@@ -69,8 +69,6 @@ int runPlainForm(int argc, char** argv, bool layoutFaces)
                            bool italic = false) {
         auto* result = new QLabel(text, parent);
         face(result, pixelSize, false, italic);
-        if (layoutFaces)
-            result->adjustSize();
         result->move(x, y);
     };
     QWidget form;

@@ -150,10 +150,14 @@ private slots:
         QCOMPARE(form->StatusBar1->geometry(), QRect(0, 492, 761, 25));
         QCOMPARE(form->windowTitle(),
                  QStringLiteral("Kompaktor    Das Schaltpult für den Packer eXecutapler Dateien"));
-        for (QWidget* page : {form->TS1, form->TS2, form->TS3}) {
+        // Each page shown, its labels take the size of their texts.
+        for (const auto& [page, label] :
+             {std::pair{form->TS1, form->Label16}, std::pair{form->TS2, form->Label1},
+              std::pair{form->TS3, form->Label9}}) {
             form->PageControl1->setCurrentWidget(page);
             QCOMPARE(QRect(page->mapTo(form->PageControl1, QPoint(0, 0)), page->size()),
                      QRect(4, 24, 753, 464));
+            QCOMPARE(label->size(), label->sizeHint());
         }
         QCOMPARE(form->PageControl1->tabText(0), QStringLiteral("Kommandos"));
         QCOMPARE(form->PageControl1->tabText(1), QStringLiteral("Optionen"));
