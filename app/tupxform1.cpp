@@ -466,7 +466,7 @@ void TUPXForm1::runCommand(const PackerCommand& command, PackerAction action)
     StatusBar1->setPanelText(
         0, QLatin1Char(' ') + packerResult(action,
                                            packerReport(transcript.text(), command.commandLine),
-                                           command.workFile, CommandRunner::packerStarted()));
+                                           command.workFile, CommandRunner::startFailed()));
     ApplicationHint->takeCurrentHint();
     for (const QString& text : std::exchange(m_waitingForMemo1, {}))
         appendBlockToMemo1(text);
