@@ -412,10 +412,17 @@ void TUPXForm1::DekompressBtnClick()
 void TUPXForm1::KompressBtnClick()
 {
     if (fileNameGiven(QStringLiteral("Es ist unmöglich eine Datei zu komprimieren, wenn\rSie mir "
-                                     "Name und Pfad dieser Datei nicht nennen!")))
-        runCommand(compressCommand(PackerPath, compressOptions(), Filename1->text(),
-                                   m_packerVersion ? m_packerVersion->version() : QVersionNumber()),
-                   PackerAction::Compress);
+                                     "Name und Pfad dieser Datei nicht nennen!"))) {
+        // The file and options as they are now, also when the packer's version comes later.
+        const CompressOptions options = compressOptions();
+        const QString file = Filename1->text();
+        runCommand(
+            PackerAction::Compress,
+            [&](const QVersionNumber& version) {
+                return compressCommand(PackerPath, options, file, version);
+            },
+            m_packerVersion.get());
+    }
 }
 
 CompressOptions TUPXForm1::compressOptions() const
@@ -447,6 +454,13 @@ bool TUPXForm1::fileNameGiven(const QString& errorText)
 
 void TUPXForm1::runCommand(const PackerCommand& command, PackerAction action)
 {
+    runCommand(
+        action, [&command](const QVersionNumber&) { return command; }, nullptr);
+}
+
+void TUPXForm1::runCommand(PackerAction action, const CommandRunner::CommandMaker& make,
+                           PackerVersion* version)
+{
     // One run at a time: a command started while the packer still works is refused, so that
     // the running command's report stays whole.
     if (CommandRunner::isRunning()) {
@@ -455,18 +469,22 @@ void TUPXForm1::runCommand(const PackerCommand& command, PackerAction action)
     }
     MemoTranscript memo(Memo1);
     TranscriptCopy transcript(memo);
+    PackerCommand command;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // The packer's progress shows in the status line while it works.
-    CommandRunner::run(command, transcript, [this](const QString& progress) {
-        StatusBar1->setPanelText(0, QLatin1Char(' ') + progress);
-    });
+    CommandRunner::run(
+        version, [&](const QVersionNumber& packerVersion) { return command = make(packerVersion); },
+        transcript,
+        [this](const QString& progress) {
+            StatusBar1->setPanelText(0, QLatin1Char(' ') + progress);
+        });
     QApplication::restoreOverrideCursor();
     // Then its result, until the pointer reaches another hint than the one it rests on now
     // (the button just pressed, usually).
     StatusBar1->setPanelText(
         0, QLatin1Char(' ') + packerResult(action,
                                            packerReport(transcript.text(), command.commandLine),
-                                           command.workFile, CommandRunner::packerStarted()));
+                                           command.workFile, CommandRunner::startFailed()));
     ApplicationHint->takeCurrentHint();
     for (const QString& text : std::exchange(m_waitingForMemo1, {}))
         appendBlockToMemo1(text);

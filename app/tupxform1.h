@@ -1,5 +1,6 @@
 #pragma once
 
+#include "packer/commandrunner.h"
 #include "platform/form.h"
 #include "platform/shelllaunch.h"
 
@@ -15,7 +16,6 @@ class OpenDialog;
 enum class PackerAction;
 class PackerVersion;
 struct CompressOptions;
-struct PackerCommand;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -205,6 +205,10 @@ private:
     // Runs a packer command with its transcript in Memo1 and the busy cursor meanwhile, then
     // shows its result in the status line.
     void runCommand(const PackerCommand& command, PackerAction action);
+    // The same for the command that make() makes from the packer's version, once that is
+    // known; without a version at once, for an unknown one.
+    void runCommand(PackerAction action, const CommandRunner::CommandMaker& make,
+                    PackerVersion* version);
     void WMSysCommand(TMessage& message);
     // Appends a block of lines to the output box, after the transcript of a command that runs
     // now.

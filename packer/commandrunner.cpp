@@ -1,6 +1,7 @@
 #include "packer/commandrunner.h"
 
 #include "packer/outputdecoder.h"
+#include "packer/packerversion.h"
 #include "packer/terminalfilter.h"
 
 #include <QDir>
@@ -521,13 +522,39 @@ private:
     QTimer m_pending;
 };
 
-// The run going on now, for cancel().
+// The run going on now, for cancel(): the loop it waits in.
 struct ActiveRun {
     QEventLoop* loop = nullptr;
     bool cancelled = false;
 };
 ActiveRun* activeRun = nullptr;
-bool lastPackerStarted = false;
+bool lastStartFailed = false;
+
+// Waits, with events going on, until the packer's version is known, or taken as unknown after
+// PackerVersion::ReportWaitMs, or until the run is cancelled or the application ends. True
+// when the version is to be read then.
+bool awaitVersion(PackerVersion& version, ActiveRun& run)
+{
+    QEventLoop wait;
+    bool ready = false;
+    const auto readyNow = [&] {
+        ready = true;
+        wait.quit();
+    };
+    QObject::connect(&version, &PackerVersion::known, &wait, readyNow);
+    QTimer::singleShot(PackerVersion::ReportWaitMs, &wait, readyNow);
+    QEventLoop* const runLoop = std::exchange(run.loop, &wait);
+    wait.exec();
+    run.loop = runLoop;
+    return ready && !run.cancelled;
+}
+
+void addTimeTaken(Transcript& transcript, qint64 elapsed)
+{
+    transcript.addLine(QString());
+    transcript.addLine(QStringLiteral("Für diese Operation wurden etwa ") +
+                       QString::number(elapsed) + QStringLiteral(" Millisekunden benötigt."));
+}
 
 } // namespace
 
@@ -536,9 +563,9 @@ bool CommandRunner::isRunning()
     return running;
 }
 
-bool CommandRunner::packerStarted()
+bool CommandRunner::startFailed()
 {
-    return lastPackerStarted;
+    return lastStartFailed;
 }
 
 void CommandRunner::cancel()
@@ -552,19 +579,45 @@ void CommandRunner::cancel()
 bool CommandRunner::run(const PackerCommand& command, TranscriptSink& output,
                         const std::function<void(const QString&)>& onProgress)
 {
+    return run(
+        nullptr, [&command](const QVersionNumber&) { return command; }, output, onProgress);
+}
+
+bool CommandRunner::run(PackerVersion* version, const CommandMaker& make, TranscriptSink& output,
+                        const std::function<void(const QString&)>& onProgress)
+{
     if (running)
         return false;
     running = true;
     const auto done = qScopeGuard([] { running = false; });
-    lastPackerStarted = false;
+    lastStartFailed = false;
 
     Transcript transcript(output);
     transcript.addLine(QStringLiteral("Starte"));
     transcript.addLine(QString());
+    QEventLoop loop;
+    ActiveRun thisRun{&loop};
+    activeRun = &thisRun;
+    const auto noActiveRun = qScopeGuard([] { activeRun = nullptr; });
+
+    if (version && !version->isKnown()) {
+        transcript.flush();
+        if (onProgress)
+            onProgress(WaitingForVersionText);
+        if (!awaitVersion(*version, thisRun)) {
+            // Nothing was started.
+            if (thisRun.cancelled)
+                transcript.addLine(CancelledText);
+            addTimeTaken(transcript, 0);
+            return true;
+        }
+    }
+    const PackerCommand command = make(version ? version->version(0) : QVersionNumber());
     transcript.addLine(command.commandLine);
     transcript.addLine(QString());
 
     if (const int error = pipeError()) {
+        lastStartFailed = true;
         transcript.addLine(QStringLiteral("Konnte Kommando nicht starten, Fehler: #") +
                            QString::number(error));
         return true;
@@ -647,10 +700,6 @@ bool CommandRunner::run(const PackerCommand& command, TranscriptSink& output,
             take(process.readAllStandardOutput());
         });
     }
-    QEventLoop loop;
-    ActiveRun thisRun{&loop};
-    activeRun = &thisRun;
-    const auto noActiveRun = qScopeGuard([] { activeRun = nullptr; });
     QElapsedTimer clock;
     qint64 elapsed = 0;
     QObject::connect(&process, &QProcess::finished, &loop, [&] {
@@ -663,7 +712,7 @@ bool CommandRunner::run(const PackerCommand& command, TranscriptSink& output,
     clock.start();
     process.start(command.program, command.arguments, QIODevice::ReadOnly);
     const bool started = process.waitForStarted(-1);
-    lastPackerStarted = started;
+    lastStartFailed = !started;
     terminal.closeSlave();
     if (!started) {
         elapsed = clock.elapsed();
@@ -721,8 +770,6 @@ bool CommandRunner::run(const PackerCommand& command, TranscriptSink& output,
             }
         }
     }
-    transcript.addLine(QString());
-    transcript.addLine(QStringLiteral("Für diese Operation wurden etwa ") +
-                       QString::number(elapsed) + QStringLiteral(" Millisekunden benötigt."));
+    addTimeTaken(transcript, elapsed);
     return true;
 }

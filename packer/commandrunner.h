@@ -2,8 +2,11 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVersionNumber>
 
 #include <functional>
+
+class PackerVersion;
 
 // One packer command: the program with its arguments, and the command line shown to the user.
 struct PackerCommand {
@@ -48,6 +51,9 @@ public:
 
     // The last line of a stopped run.
     static inline const QString CancelledText = QStringLiteral("Operation wurde abgebrochen!");
+    // The progress while a run waits for the packer's version.
+    static inline const QString WaitingForVersionText =
+        QStringLiteral("Warte auf die Versionsangabe von UPX ...");
     // Before it, when the packer had finished its work on the file, which is kept.
     static inline const QString FinishedFileKeptText =
         QStringLiteral("Die Datei war schon fertig bearbeitet und wurde behalten.");
@@ -62,11 +68,20 @@ public:
     // goes to onProgress; the transcript holds what it writes when not on a terminal.
     static bool run(const PackerCommand& command, TranscriptSink& output,
                     const std::function<void(const QString&)>& onProgress = {});
-    // Ends the running packer: what it wrote so far stays in the transcript, followed by a
-    // line saying that the operation was cancelled.
+    // Makes a command from the packer's version.
+    using CommandMaker = std::function<PackerCommand(const QVersionNumber& packerVersion)>;
+    // Runs the command that make() makes from the packer's version (null without a version to
+    // ask). A version that is not known yet is waited for, at most PackerVersion::ReportWaitMs,
+    // after which it is taken as unknown. The run is going on meanwhile: the transcript shows
+    // "Starte", onProgress gets WaitingForVersionText, and a cancel, or the application's end,
+    // ends the run without a packer. The time taken is the packer's alone.
+    static bool run(PackerVersion* version, const CommandMaker& make, TranscriptSink& output,
+                    const std::function<void(const QString&)>& onProgress = {});
+    // Ends the running packer, or the wait for its version: what it wrote so far stays in the
+    // transcript, followed by a line saying that the operation was cancelled.
     static void cancel();
     static bool isRunning();
-    // Whether the packer of the last run was started: a run cancelled before the packer wrote
-    // anything ends with the same lines as one whose packer could not be started.
-    static bool packerStarted();
+    // Whether the packer of the last run could not be started: such a run ends with the same
+    // lines as one cancelled before the packer wrote anything.
+    static bool startFailed();
 };

@@ -168,11 +168,11 @@ QString packerReport(const QString& transcript, const QString& commandLine)
 }
 
 QString packerResult(PackerAction action, const QString& report, const QString& fileName,
-                     bool packerStarted)
+                     bool startFailed)
 {
     const QStringList lines = linesOf(report);
     // The runner's own lines: a packer that could not be started, or was stopped.
-    if (!packerStarted || firstMatch(lines, NotStartedLine).hasMatch())
+    if (startFailed || firstMatch(lines, NotStartedLine).hasMatch())
         return QStringLiteral("UPX konnte nicht gestartet werden");
     if (!lines.isEmpty() && lines.last() == CommandRunner::CancelledText) {
         if (lines.contains(CommandRunner::FinishedFileKeptText))

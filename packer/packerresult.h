@@ -18,9 +18,9 @@ QString packerReport(const QString& transcript, const QString& commandLine);
 // protected, no permission, unsupported format), a cancel, a failed start, or a general error.
 // A compress that failed on a file that carries UPX's mark is "already packed" whatever the
 // packer said; the file is read for that, and only then.
-// A packer that was not started (`packerStarted` false) is said to be so.
+// A packer that could not be started (`startFailed`) is said to be so.
 QString packerResult(PackerAction action, const QString& report, const QString& fileName,
-                     bool packerStarted = true);
+                     bool startFailed = false);
 
 // Passes a transcript on to another sink and keeps a copy of it to read the result from.
 class TranscriptCopy : public TranscriptSink {

@@ -3,11 +3,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 
-namespace {
-// A packer that has not reported by then is taken as one whose version cannot be read.
-constexpr int ReportWaitMs = 10000;
-} // namespace
-
 QVersionNumber packerVersionFromReport(const QByteArray& report)
 {
     static const QRegularExpression firstLine(QStringLiteral("^upx (\\d+(?:\\.\\d+)*)"));
@@ -22,6 +17,11 @@ PackerVersion::PackerVersion(const QString& packer)
     m_process = std::make_unique<QProcess>();
     m_process->setStandardInputFile(QProcess::nullDevice());
     m_process->setStandardErrorFile(QProcess::nullDevice());
+    connect(m_process.get(), &QProcess::finished, this, &PackerVersion::known);
+    connect(m_process.get(), &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            emit known();
+    });
     m_process->start(packer, {QStringLiteral("-V")});
 }
 
@@ -34,14 +34,22 @@ PackerVersion::~PackerVersion()
     }
 }
 
-QVersionNumber PackerVersion::version()
+bool PackerVersion::isKnown() const
 {
-    if (!m_process)
+    return !m_process || m_givenUp || m_process->state() == QProcess::NotRunning;
+}
+
+QVersionNumber PackerVersion::version(int waitMs)
+{
+    if (!m_process || m_givenUp)
         return m_version;
-    if (m_process->state() != QProcess::NotRunning)
-        m_process->waitForFinished(ReportWaitMs);
-    if (m_process->state() == QProcess::NotRunning &&
-        m_process->exitStatus() == QProcess::NormalExit)
+    if (m_process->state() != QProcess::NotRunning && !m_process->waitForFinished(waitMs)) {
+        // Ended at the latest when this object goes.
+        m_process->kill();
+        m_givenUp = true;
+        return m_version;
+    }
+    if (m_process->exitStatus() == QProcess::NormalExit)
         m_version = packerVersionFromReport(m_process->readAllStandardOutput());
     m_process.reset();
     return m_version;

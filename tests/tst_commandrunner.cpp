@@ -1,4 +1,5 @@
 #include "packer/commandrunner.h"
+#include "packer/packerversion.h"
 #include "testing.h"
 
 #include <QCoreApplication>
@@ -525,6 +526,29 @@ private slots:
         QVERIFY(child > 0);
         QVERIFY2(::kill(child, 0) != 0, "the packer still runs");
         QCOMPARE(withoutTime(sink.text), header(packer) + "\r\n" + TimeLine + "\r\n");
+    }
+
+    void quittingWhileTheVersionIsAwaitedStartsNothing()
+    {
+        // The packer's "-V" waits for a writer to its FIFO, which never comes.
+        const QString packer =
+            writeScript(m_dir.filePath(QStringLiteral("upx-stumm")),
+                        "[ \"$1\" = -V ] && read -r line <\"$0.fifo\"\necho lief >\"$0.lief\"\n");
+        QCOMPARE(::mkfifo(QFile::encodeName(packer + QStringLiteral(".fifo")).constData(), 0600),
+                 0);
+        PackerVersion version(packer);
+        StringSink sink;
+        QTimer::singleShot(0, [&] {
+            CommandRunner::run(
+                &version,
+                [&](const QVersionNumber&) {
+                    return PackerCommand{packer, {}, packer};
+                },
+                sink, [](const QString&) { QTimer::singleShot(0, &QCoreApplication::quit); });
+        });
+        QCoreApplication::exec();
+        QCOMPARE(withoutTime(sink.text), "Starte\r\n\r\n\r\n" + TimeLine + "\r\n");
+        QVERIFY(!QFile::exists(packer + QStringLiteral(".lief")));
     }
 
 private:

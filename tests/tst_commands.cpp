@@ -26,6 +26,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 // The command buttons of the main window, run against a fake packer beside the program.
 class TestCommands : public QObject {
     Q_OBJECT
@@ -146,6 +148,68 @@ private slots:
         QVERIFY2(shown.contains(QStringLiteral("\n<-h>\n")), qPrintable(shown));
         QVERIFY(!shown.contains(QStringLiteral("<-V>")));
         QVERIFY(!shown.contains(QStringLiteral("  -V\n")));
+    }
+
+    void compressWaitsForThePackerVersion_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("Version kommt") << false;
+        QTest::newRow("Escape") << true;
+    }
+
+    void compressWaitsForThePackerVersion()
+    {
+        // The packer answers "-V" once the test writes to its FIFO. The compress pressed before
+        // that waits with the window alive and runs with the switch of the version that came;
+        // Escape ends the wait, and no packer runs for it.
+        QFETCH(bool, cancel);
+        const QString dir = m_dir.filePath(QStringLiteral("wartend-%1").arg(cancel));
+        QVERIFY(QDir().mkpath(dir));
+        const QString packer = writeScript(
+            dir + QStringLiteral("/upx"),
+            "if [ \"$1\" = -V ]; then read -r line <\"$0.fifo\"; echo \"$line\"; exit 0; fi\n"
+            "for a in \"$@\"; do printf '<%s>\\n' \"$a\"; done\necho lief >>\"$0.lief\"\n");
+        const QString fifo = packer + QStringLiteral(".fifo");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const auto answerVersion = [&fifo] {
+            QFile writer(fifo);
+            return writer.open(QIODevice::WriteOnly) && writer.write("upx 4.2.2\n") == 10;
+        };
+        TUPXForm1 form(dir + QStringLiteral("/kompaktor"));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.Filename1->setText(packer);
+        bool waiting = false;
+        QTimer::singleShot(0, &form, [&] {
+            // Seen while the packer still holds its version back.
+            waiting = CommandRunner::isRunning() &&
+                      form.StatusBar1->panelText(0) ==
+                          QLatin1Char(' ') + CommandRunner::WaitingForVersionText;
+            if (!waiting)
+                return;
+            if (cancel)
+                QTest::keyClick(form.KompressBtn, Qt::Key_Escape);
+            else
+                QVERIFY(answerVersion());
+        });
+        QTest::mouseClick(form.KompressBtn, Qt::LeftButton);
+        QVERIFY(waiting);
+        if (cancel) {
+            QCOMPARE(form.Memo1->toPlainText(),
+                     QStringLiteral("Starte\n\n") + CommandRunner::CancelledText +
+                         QStringLiteral("\n\nFür diese Operation wurden etwa 0 Millisekunden "
+                                        "benötigt.\n"));
+            QCOMPARE(form.StatusBar1->panelText(0),
+                     QStringLiteral(" Abgebrochen, die Datei blieb unverändert"));
+            QVERIFY(!QFile::exists(packer + QStringLiteral(".lief")));
+            QVERIFY(answerVersion());
+            QTest::mouseClick(form.KompressBtn, Qt::LeftButton);
+        }
+        const QString shown = form.Memo1->toPlainText();
+        QVERIFY2(shown.contains(QStringLiteral("\n<--crp-ucl-ms=10000>\n")), qPrintable(shown));
+        QFile runs(packer + QStringLiteral(".lief"));
+        QVERIFY(runs.open(QIODevice::ReadOnly));
+        QCOMPARE(runs.readAll(), QByteArray("lief\n"));
     }
 
     void aHugeLineKeepsTheWindowAlive()

@@ -168,7 +168,7 @@ private slots:
             QVERIFY(CommandRunner::run(command, transcript));
             report = packerReport(transcript.text, command.commandLine);
         }
-        verifyResult(packerResult(action, report, path, !ran || CommandRunner::packerStarted()),
+        verifyResult(packerResult(action, report, path, ran && CommandRunner::startFailed()),
                      expected, before, QFileInfo(path).size(), report);
     }
 
