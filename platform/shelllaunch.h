@@ -82,7 +82,8 @@ constexpr qsizetype WatchedOutputBytes = 64 * 1024;
 // passes the output on to this program's standard output and standard error, as the program
 // would have written there itself, hands the start of it and the program's end to the watch,
 // and goes on passing the output on after the watch ends, for as long as the program writes;
-// so the program never finds its output closed.
+// so the program never finds its output closed. An output of ours that nobody reads holds up
+// the program, as it would in a run of its own, but never the watch.
 int ShellExecute(const QString& document, const DocumentOpener& opener = desktopOpener(),
                  const ProgramWatchRequest* watch = nullptr);
 

@@ -2,21 +2,27 @@
 // to the relay's own standard output and error (those of the program that started the relay),
 // sends the start of it and the program's end to the watch, or after the watch time that it
 // still runs, and goes on passing the output on for as long as the program and whatever it
-// started keep writing, so that the program never finds its output closed.
+// started keep writing, so that the program never finds its output closed. Outputs that nobody
+// reads hold up the program, as they would without the relay, but never the watch.
 
 #include "relay/relayprotocol.h"
 #include "relay/spawning.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/signalfd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -58,6 +64,72 @@ int startProgram(char* program, const int (&output)[2], const int (&error)[2], p
     return result;
 }
 
+// One of the relay's own outputs, standard output or standard error, written without waiting:
+// the watch must go on while nobody reads them. The inherited file description is shared with
+// the program that started the relay and must stay blocking, so a pipe or FIFO is opened anew,
+// as a description of the relay's own that it makes non-blocking; a socket is sent to without
+// waiting; anything else (a file, a terminal, a pipe that cannot be opened anew) is written
+// only when it has room, and no more at once than a pipe with room takes whole.
+class Output {
+public:
+    explicit Output(int fd) : m_fd(fd)
+    {
+        struct stat info {};
+        if (::fstat(fd, &info) != 0)
+            return;
+        if (S_ISSOCK(info.st_mode)) {
+            m_kind = Kind::Socket;
+        } else if (S_ISFIFO(info.st_mode)) {
+            char path[32];
+            std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
+            const int own = ::open(path, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (own >= 0) {
+                m_fd = own;
+                m_kind = Kind::Own;
+            }
+        }
+    }
+
+    int fd() const { return m_fd; }
+
+    // Writes what the output takes now; -1 with EAGAIN when it takes nothing now.
+    ssize_t write(const char* data, std::size_t size) const
+    {
+        switch (m_kind) {
+        case Kind::Own:
+            return ::write(m_fd, data, size);
+        case Kind::Socket:
+            return ::send(m_fd, data, size, MSG_DONTWAIT);
+        case Kind::Shared:
+            break;
+        }
+        pollfd room{m_fd, POLLOUT, 0};
+        if (::poll(&room, 1, 0) == 0) {
+            errno = EAGAIN;
+            return -1;
+        }
+        return ::write(m_fd, data, std::min<std::size_t>(size, PIPE_BUF));
+    }
+
+private:
+    enum class Kind { Own, Socket, Shared };
+    int m_fd;
+    Kind m_kind = Kind::Shared;
+};
+
+// How much the relay reads from one of the program's outputs at once.
+constexpr std::size_t ReadBytes = 16384;
+
+// Read output on its way to one of the relay's outputs. A source is read only when all of it is
+// passed on, so that a program whose output is not taken waits as it would without the relay;
+// only at the program's end does it take in up to the rest of the report as well.
+struct Pending {
+    char data[ReadBytes + RelayReportBytes];
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    bool empty() const { return begin == end; }
+};
+
 class Relay {
 public:
     Relay(pid_t program, int output, int error, int ended, std::int64_t started,
@@ -71,11 +143,10 @@ public:
     {
         for (;;) {
             if (m_watching && m_reaped) {
-                // All the program wrote before its end is in the pipes now.
-                for (int i = 0; i < 2; ++i) {
-                    while (pump(i)) {
-                    }
-                }
+                // All the program wrote before its end is in the pipes now: the report gets it
+                // whether or not the relay's outputs take it now.
+                for (int i = 0; i < 2; ++i)
+                    readForReport(i);
                 endWatch(m_end);
             } else if (m_watching && monotonicMicroseconds() >= m_deadline) {
                 RelayRecord record;
@@ -83,20 +154,24 @@ public:
                 record.pid = m_program;
                 endWatch(record);
             }
-            if (m_reaped && m_sources[0] < 0 && m_sources[1] < 0)
+            if (m_reaped && passedOn(0) && passedOn(1))
                 ::_exit(0);
             waitForEvents();
         }
     }
 
 private:
+    bool passedOn(int index) const { return m_sources[index] < 0 && m_pending[index].empty(); }
+
     void waitForEvents()
     {
         pollfd fds[3];
         nfds_t count = 0;
-        for (const int source : m_sources) {
-            if (source >= 0)
-                fds[count++] = {source, POLLIN, 0};
+        for (int i = 0; i < 2; ++i) {
+            if (!m_pending[i].empty())
+                fds[count++] = {m_outputs[i].fd(), POLLOUT, 0};
+            else if (m_sources[i] >= 0)
+                fds[count++] = {m_sources[i], POLLIN, 0};
         }
         if (!m_reaped)
             fds[count++] = {m_ended, POLLIN, 0};
@@ -107,13 +182,15 @@ private:
         if (::poll(fds, count, timeout) <= 0)
             return;
         for (nfds_t k = 0; k < count; ++k) {
-            if (!(fds[k].revents & (POLLIN | POLLHUP | POLLERR)))
+            if (!fds[k].revents)
                 continue;
             if (fds[k].fd == m_ended)
                 reap(monotonicMicroseconds());
             for (int i = 0; i < 2; ++i) {
                 if (fds[k].fd == m_sources[i])
-                    pump(i);
+                    pump(i, ReadBytes);
+                else if (fds[k].fd == m_outputs[i].fd())
+                    passOn(i);
             }
         }
     }
@@ -148,13 +225,24 @@ private:
         m_watching = false;
     }
 
-    // Passes on what one source holds now; false when it held nothing more.
-    bool pump(int index)
+    // Takes in what a source holds for the rest of the report, and counts what is left there.
+    void readForReport(int index)
     {
-        if (m_sources[index] < 0)
-            return false;
-        char buffer[16384];
-        const ssize_t got = ::read(m_sources[index], buffer, sizeof buffer);
+        while (m_sources[index] >= 0 && m_forwarded < RelayReportBytes &&
+               pump(index, std::size_t(RelayReportBytes - m_forwarded))) {
+        }
+        int left = 0;
+        if (m_sources[index] >= 0 && ::ioctl(m_sources[index], FIONREAD, &left) == 0)
+            m_omitted += left;
+    }
+
+    // Reads up to limit bytes that one source holds now, hands the start of them to the report
+    // while the watch lasts and passes them on; false when the source held nothing more.
+    bool pump(int index, std::size_t limit)
+    {
+        Pending& pending = m_pending[index];
+        const ssize_t got = ::read(m_sources[index], pending.data + pending.end,
+                                   std::min(limit, sizeof pending.data - pending.end));
         if (got < 0 && (errno == EAGAIN || errno == EINTR))
             return false;
         if (got <= 0) {
@@ -162,18 +250,40 @@ private:
             m_sources[index] = -1;
             return false;
         }
-        writeAll(index == 0 ? STDOUT_FILENO : STDERR_FILENO, buffer, std::size_t(got));
         if (m_watching) {
             const std::int64_t sent = std::min<std::int64_t>(got, RelayReportBytes - m_forwarded);
-            writeAll(RelayReportDescriptor, buffer, std::size_t(sent));
+            writeAll(RelayReportDescriptor, pending.data + pending.end, std::size_t(sent));
             m_forwarded += sent;
             m_omitted += got - sent;
         }
+        pending.end += std::size_t(got);
+        passOn(index);
         return true;
+    }
+
+    // Writes what the relay's output takes now of what waits for it. What it cannot take any
+    // more, as when nobody reads it, is dropped.
+    void passOn(int index)
+    {
+        Pending& pending = m_pending[index];
+        while (!pending.empty()) {
+            const ssize_t written =
+                m_outputs[index].write(pending.data + pending.begin, pending.end - pending.begin);
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written < 0 && errno == EAGAIN)
+                return;
+            if (written <= 0)
+                break;
+            pending.begin += std::size_t(written);
+        }
+        pending.begin = pending.end = 0;
     }
 
     pid_t m_program;
     int m_sources[2];
+    Output m_outputs[2]{Output(STDOUT_FILENO), Output(STDERR_FILENO)};
+    Pending m_pending[2];
     int m_ended;
     std::int64_t m_started;
     std::int64_t m_deadline;

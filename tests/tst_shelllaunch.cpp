@@ -4,11 +4,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <climits>
 #include <csignal>
+#include <cstdio>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -62,6 +65,13 @@ QStringList readLines(const QString& path)
     return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
+// Launches with watch requests use the relay that is built beside the program.
+void useRelayBesideTheProgram()
+{
+    setProgramRelayExecutable(QFileInfo(QStringLiteral(KOMPAKTOR_BINARY)).path() +
+                              QStringLiteral("/kompaktor-relay"));
+}
+
 // True when this process has no child at all, neither running nor a zombie.
 bool hasNoChildren()
 {
@@ -83,6 +93,7 @@ private slots:
     void startsExecutable();
     void startedProgramIsDetachedAndClean_data();
     void startedProgramIsDetachedAndClean();
+    void watchGoesOnWhileOutputIsNotRead();
     void failedStarts_data();
     void failedStarts();
     void missingPaths_data();
@@ -266,8 +277,7 @@ open my $done, '>', '@DONE@';
 
     CapturingOpener capture;
     QObject context;
-    setProgramRelayExecutable(QFileInfo(QStringLiteral(KOMPAKTOR_BINARY)).path() +
-                              QStringLiteral("/kompaktor-relay"));
+    useRelayBesideTheProgram();
     const ProgramWatchRequest watch{&context, 60000, {}};
     const int result = ShellExecute(program, capture.opener(), watched ? &watch : nullptr);
 
@@ -298,6 +308,50 @@ open my $done, '>', '@DONE@';
     QVERIFY(writeFile(release, {}, Plain));
     QTRY_VERIFY(QFile::exists(done));
     QVERIFY(capture.urls.isEmpty());
+}
+
+void TestShellLaunch::watchGoesOnWhileOutputIsNotRead()
+{
+    // Our standard output is a pipe that nobody reads while the program writes more than that
+    // pipe holds and exits: the watch still gets the program's end and the start of what it
+    // wrote, and the pipe gets all of it once it is read.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString program = dir.filePath(QStringLiteral("program"));
+    QVERIFY(writeFile(program, "#!/bin/sh\nseq 20000\nexit 3\n", Executable));
+    QByteArray written;
+    for (int i = 1; i <= 20000; ++i)
+        written += QByteArray::number(i) + '\n';
+
+    int unread[2];
+    QVERIFY(::pipe2(unread, O_CLOEXEC) == 0);
+    const auto closeReadEnd = qScopeGuard([&] { ::close(unread[0]); });
+    std::optional<ProgramEnd> end;
+    QObject context;
+    const ProgramWatchRequest watch{&context, 60000, [&](const ProgramEnd& e) { end = e; }};
+    useRelayBesideTheProgram();
+    std::fflush(stdout);
+    const int ourOutput = ::dup(STDOUT_FILENO);
+    ::dup2(unread[1], STDOUT_FILENO);
+    ::close(unread[1]);
+    const int result = ShellExecute(program, {}, &watch);
+    ::dup2(ourOutput, STDOUT_FILENO);
+    ::close(ourOutput);
+    QVERIFY(result > 32);
+
+    QTRY_VERIFY_WITH_TIMEOUT(end.has_value(), 10000);
+    QCOMPARE(end->outcome, ProgramEnd::Outcome::Exited);
+    QCOMPARE(end->value, 3);
+    QCOMPARE(end->output, written.left(WatchedOutputBytes));
+    QCOMPARE(end->omittedBytes, written.size() - WatchedOutputBytes);
+
+    // Read to its end, which comes when the relay is done: nothing was lost on the way.
+    QByteArray passed;
+    char buffer[16384];
+    ssize_t got;
+    while ((got = ::read(unread[0], buffer, sizeof buffer)) > 0)
+        passed.append(buffer, got);
+    QCOMPARE(passed, written);
 }
 
 void TestShellLaunch::failedStarts_data()
