@@ -182,8 +182,6 @@ void TUPXForm1::FormCreate()
                                                  "Über UPX und diese Shell!"));
         for (QPushButton* button : {LizensBtn, VersBtn, HilfeBtn})
             button->setEnabled(false);
-    } else {
-        m_packerVersion = std::make_unique<PackerVersion>(PackerPath.chopped(1));
     }
     for (QPushButton* button : {KompressBtn, DekompressBtn, InfoBtn, TestBtn, TryBtn})
         button->setEnabled(false);
@@ -421,8 +419,15 @@ void TUPXForm1::KompressBtnClick()
             [&](const QVersionNumber& version) {
                 return compressCommand(PackerPath, options, file, version);
             },
-            m_packerVersion.get());
+            packerVersion());
     }
+}
+
+PackerVersion* TUPXForm1::packerVersion()
+{
+    if (!m_packerVersion)
+        m_packerVersion = std::make_unique<PackerVersion>(PackerPath.chopped(1));
+    return m_packerVersion.get();
 }
 
 CompressOptions TUPXForm1::compressOptions() const
@@ -533,6 +538,10 @@ void TUPXForm1::Filename1Change()
     const bool exists = fileExists(Filename1->text());
     for (QPushButton* button : {KompressBtn, DekompressBtn, InfoBtn, TestBtn, TryBtn})
         button->setEnabled(exists);
+    // With a file to compress the packer's version may soon be needed: it is asked for now, in
+    // the background, rather than at the start, which most sessions would pay for in vain.
+    if (exists)
+        packerVersion();
 }
 
 void TUPXForm1::FilenameBtn2Click()

@@ -219,6 +219,7 @@ private:
     DocumentOpener m_opener = desktopOpener();
     QStringList m_waitingForMemo1;
     bool m_errorsToStandardError = false;
-    // The located packer's version, asked for at the start and read at the first compress.
+    // The located packer's version, asked for once, when a file is first named or compressed.
+    PackerVersion* packerVersion();
     std::unique_ptr<PackerVersion> m_packerVersion;
 };
