@@ -1,5 +1,5 @@
-// Figures for reading the packer's version: what asking for it costs the start of the program
-// (the report is asked for in the background), against waiting for the report there.
+// Figures for reading the packer's version: what asking for it costs the window (the report is
+// asked for in the background when a file is named), against waiting for the report there.
 //
 //   bench_packerversion [runs]
 
