@@ -100,7 +100,10 @@ Form::Form(QSize clientSize, TFormBorderStyle style, QWidget* parent, Qt::Window
         window->DefWindowProc(message);
         return message.Result;
     });
+    // The client area fills itself and the frame comes from the surface: nothing is left for
+    // a background fill of the whole window.
     m_client->setAutoFillBackground(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     resize(clientSize.grownBy(frameMargins()));
     m_client->setGeometry(rect().marginsRemoved(frameMargins()));
@@ -196,7 +199,8 @@ void Form::centreOnScreen()
 void Form::invalidateFrame()
 {
     m_frameDirty = true;
-    update();
+    // Only the frame: the controls in the client area are not painted again for it.
+    update(frameRegion());
 }
 
 void Form::WndProc(TMessage& message)
@@ -300,16 +304,21 @@ void Form::paintEvent(QPaintEvent*)
         m_inPaint = false;
     }
     QPainter painter(this);
+    painter.setClipRegion(frameRegion());
     painter.drawImage(0, 0, m_surface);
+}
+
+QRegion Form::frameRegion() const
+{
+    return QRegion(rect()) - QRegion(m_client->geometry());
 }
 
 void Form::resizeEvent(QResizeEvent* event)
 {
     m_client->setGeometry(rect().marginsRemoved(frameMargins()));
-    if (m_surface.size() != size()) {
+    // Only the frame of the surface is ever painted and shown.
+    if (m_surface.size() != size())
         m_surface = QImage(size(), QImage::Format_RGB32);
-        m_surface.fill(GetSysColor(COLOR_BTNFACE));
-    }
     m_frameDirty = true;
     rememberNormalPlace();
     QDialog::resizeEvent(event);
@@ -461,7 +470,7 @@ void Form::paintFrame(const QRegion& clip)
     if (m_surface.isNull())
         return;
     QPainter painter(&m_surface);
-    painter.setClipRegion(clip);
+    painter.setClipRegion(clip & frameRegion());
     const int w = width();
     const int h = height();
     painter.fillRect(m_surface.rect(), GetSysColor(COLOR_BTNFACE));

@@ -108,7 +108,7 @@ public:
     void surfaceChanged()
     {
         if (!m_inPaint)
-            update();
+            update(frameRegion());
     }
 
     // Whether the frame is painted active (follows WM_NCACTIVATE).
@@ -140,6 +140,8 @@ protected:
 
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    // The window without its client area: what the surface shows.
+    QRegion frameRegion() const;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
