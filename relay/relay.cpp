@@ -312,6 +312,19 @@ int main(int argc, char** argv)
     // Output that nobody reads any more is dropped instead of ending the relay. The program's
     // end comes as a signal read from a descriptor.
     ::signal(SIGPIPE, SIG_IGN);
+    // A standard output or error that is closed or open for reading only becomes one that drops
+    // what it gets: output that waits for it, or for a descriptor made below that would take the
+    // number of a closed one, would hold up the program for ever.
+    for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags != -1 && (flags & O_ACCMODE) != O_RDONLY)
+            continue;
+        const int null = ::open("/dev/null", O_WRONLY);
+        if (null >= 0 && null != fd) {
+            ::dup2(null, fd);
+            ::close(null);
+        }
+    }
     sigset_t childEnded;
     sigemptyset(&childEnded);
     sigaddset(&childEnded, SIGCHLD);

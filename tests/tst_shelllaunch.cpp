@@ -93,6 +93,7 @@ private slots:
     void startsExecutable();
     void startedProgramIsDetachedAndClean_data();
     void startedProgramIsDetachedAndClean();
+    void watchGoesOnWhileOutputIsNotRead_data();
     void watchGoesOnWhileOutputIsNotRead();
     void failedStarts_data();
     void failedStarts();
@@ -310,11 +311,19 @@ open my $done, '>', '@DONE@';
     QVERIFY(capture.urls.isEmpty());
 }
 
+void TestShellLaunch::watchGoesOnWhileOutputIsNotRead_data()
+{
+    QTest::addColumn<bool>("closed");
+    QTest::newRow("ungelesen") << false;
+    QTest::newRow("geschlossen") << true;
+}
+
 void TestShellLaunch::watchGoesOnWhileOutputIsNotRead()
 {
-    // Our standard output is a pipe that nobody reads while the program writes more than that
-    // pipe holds and exits: the watch still gets the program's end and the start of what it
-    // wrote, and the pipe gets all of it once it is read.
+    // Our standard output is a pipe that nobody reads, or closed, while the program writes more
+    // than a pipe holds and exits: the watch still gets the program's end and the start of what
+    // it wrote, and an unread pipe gets all of it once it is read.
+    QFETCH(bool, closed);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString program = dir.filePath(QStringLiteral("program"));
@@ -332,7 +341,8 @@ void TestShellLaunch::watchGoesOnWhileOutputIsNotRead()
     useRelayBesideTheProgram();
     std::fflush(stdout);
     const int ourOutput = ::dup(STDOUT_FILENO);
-    ::dup2(unread[1], STDOUT_FILENO);
+    // Closed for the relay only, when it starts: here the number stays taken.
+    ::dup3(unread[1], STDOUT_FILENO, closed ? O_CLOEXEC : 0);
     ::close(unread[1]);
     const int result = ShellExecute(program, {}, &watch);
     ::dup2(ourOutput, STDOUT_FILENO);
@@ -344,6 +354,8 @@ void TestShellLaunch::watchGoesOnWhileOutputIsNotRead()
     QCOMPARE(end->value, 3);
     QCOMPARE(end->output, written.left(WatchedOutputBytes));
     QCOMPARE(end->omittedBytes, written.size() - WatchedOutputBytes);
+    if (closed)
+        return;
 
     // Read to its end, which comes when the relay is done: nothing was lost on the way.
     QByteArray passed;
