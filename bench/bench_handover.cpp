@@ -20,6 +20,7 @@
 #include <vector>
 
 #include <poll.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -102,13 +103,21 @@ int main(int argc, char** argv)
     environment.insert("XDG_CONFIG_HOME", dir.filePath("config"));
     environment.insert("XDG_RUNTIME_DIR", dir.filePath("run"));
     const QString socket = dir.filePath("run/Kompaktor-%1.socket").arg(getuid());
+    // The socket's appearance is waited for without polling, which would take a core from the
+    // starting program on a small machine.
     const auto startFirst = [&](QProcess& first) {
         QFile::remove(socket);
+        const int watch = ::inotify_init1(IN_CLOEXEC);
+        ::inotify_add_watch(watch, QFile::encodeName(dir.filePath("run")).constData(), IN_CREATE);
         first.setProcessEnvironment(environment);
         first.start(program, {});
         first.waitForStarted();
+        char events[4096];
+        while (!QFile::exists(socket) && ::read(watch, events, sizeof events) > 0) {
+        }
+        ::close(watch);
         while (!answers(socket))
-            QThread::usleep(200);
+            QThread::msleep(1);
     };
 
     std::vector<double> cold, handOver;
