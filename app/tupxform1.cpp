@@ -425,10 +425,11 @@ void TUPXForm1::KompressBtnClick()
 
 PackerVersion* TUPXForm1::packerVersion()
 {
-    // A packer that is not there is not asked.
-    const QString packer = PackerPath.chopped(1);
-    if (!m_packerVersion)
+    if (!m_packerVersion) {
+        // A packer that is not there is not asked.
+        const QString packer = PackerPath.chopped(1);
         m_packerVersion = std::make_unique<PackerVersion>(fileExists(packer) ? packer : QString());
+    }
     return m_packerVersion.get();
 }
 

@@ -199,7 +199,7 @@ void Form::centreOnScreen()
 void Form::invalidateFrame()
 {
     m_frameDirty = true;
-    // Only the frame: the controls in the client area are not painted again for it.
+    // Only the frame is painted and sent to the display again.
     update(frameRegion());
 }
 
