@@ -51,8 +51,8 @@ int saveOnceWhenTraced(const char* path)
 }
 
 // Runs this program's saving child under ptrace and kills it on entering its n-th system call
-// after it stopped itself; with n = 0 the save runs to its end. Returns the number of system
-// calls the child entered, or -1 when it could not be traced.
+// after it stopped itself; with n = 0, or fewer than n calls, the save runs to its end. Returns
+// the number of system calls the child entered, or -1 when it could not be traced.
 int saveKilledAtCall(const QString& path, int n)
 {
     const QByteArray program = QFile::encodeName(QCoreApplication::applicationFilePath());
@@ -490,8 +490,10 @@ private slots:
 
     void savingIsAllOrNothing()
     {
-        // A saving process is killed on entering each of the system calls of its save in turn:
-        // the file is then exactly the old one or exactly the new one, and both occur.
+        // A saving process is killed on entering each of the system calls of its save in turn,
+        // until one runs to its end: the file is then exactly the old one or exactly the new
+        // one, and both occur. A run may make a call more or less than another (the C library's
+        // own), so the kills go on until the save is not reached by one.
         const QByteArray old = "[Option]\r\nKompresslevel=7\r\nSpeicher=10000\r\n";
         QVERIFY(putFile(m_path, old));
         const int calls = saveKilledAtCall(m_path, 0);
@@ -500,13 +502,18 @@ private slots:
         const QByteArray saved = fileBytes(m_path);
         QVERIFY(saved.contains("Speicher=500000\r\n") && saved.endsWith("AllIcons=1\r\n"));
         int outcomes[2] = {0, 0};
-        for (int n = 1; n <= calls; ++n) {
-            // Each run starts from the same folder, so that it makes the same calls.
+        for (int n = 1;; ++n) {
+            QVERIFY2(n <= 2 * calls, "the save does not come to its end");
             for (const QString& leftover : QDir(m_dir->path()).entryList(QDir::Files))
                 QVERIFY(QFile::remove(m_dir->filePath(leftover)));
             QVERIFY(putFile(m_path, old));
-            QCOMPARE(saveKilledAtCall(m_path, n), n);
+            const int entered = saveKilledAtCall(m_path, n);
+            QVERIFY(entered > 0);
             const QByteArray now = fileBytes(m_path);
+            if (entered < n) {
+                QCOMPARE(now, saved);
+                break;
+            }
             QVERIFY2(now == old || now == saved, qPrintable(u"killed at call %1"_s.arg(n)));
             ++outcomes[now == old ? 0 : 1];
         }
