@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 Die Kompaktor-Entwickler
 # Sets up a Debian 12 machine for Kompaktor, builds it, and starts the program or runs the tests.
 # The packer is Debian's upx-ucl: on Debian 12 from bookworm-backports, which is enabled for it
 # when it is not yet, elsewhere from the main archive.

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 Die Kompaktor-Entwickler
+
 // Figures for the command runner: its overhead against starting the same packer command
 // directly, the program's CPU time against the packer's while the packer shows its progress,
 // and the time until the transcript of a large output is complete in the output box.

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 Die Kompaktor-Entwickler
+
 // Figures for the program on the desktop, each against its floor: a plain Qt form with as many
 // controls and a clock that ticks every second.
 //

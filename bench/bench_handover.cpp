@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 Die Kompaktor-Entwickler
+
 // Figures for the hand-over to a running instance: a second start that hands its file over
 // against a cold start of the program (until its window answers a request), and the running
 // instance's memory while stalled connections hold its hand-over socket and after they close.

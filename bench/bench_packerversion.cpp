@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 Die Kompaktor-Entwickler
+
 // Figures for reading the packer's version: what asking for it costs the window (the report is
 // asked for in the background when a file is named), against waiting for the report there.
 //

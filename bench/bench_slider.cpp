@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 Die Kompaktor-Entwickler
+
 // Figures for the memory slider of the options page: the time to paint it once, and the time
 // per step to drag its thumb across the whole ruler, each step painted before the next.
 //

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 Die Kompaktor-Entwickler
+
 // Figures for the watched trial run: the time from the click (the watched launch) to the report
 // against a direct run of the same tiny program, and the run time that the report gives against
 // the time a direct run takes, for a program of about 1 ms and one of 1 s.

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 Die Kompaktor-Entwickler
+
 // Writes the program's icon for the desktop's icon theme, drawn by the program's own code:
 //   kompaktor_icons FOLDER SIZE...   makes FOLDER/<size>x<size>/apps/kompaktor.png for each size.
 #include "app/programicon.h"

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 Die Kompaktor-Entwickler
+
 #include "platform/form.h"
 
 #include "platform/exceptiondisplay.h"

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 Die Kompaktor-Entwickler
+
 // The trial relay: starts the program to try in a session of its own, passes what it writes on
 // to the relay's own standard output and error (those of the program that started the relay),
 // sends the start of it and the program's end to the watch, or after the watch time that it

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 Die Kompaktor-Entwickler
+
 #pragma once
 
 // Small pieces that the trial relay and the program that starts it share; C library only.

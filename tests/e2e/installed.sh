@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 Die Kompaktor-Entwickler
 # Installs the build into a fresh prefix and checks what the desktop gets there: a valid desktop
 # entry whose command is the installed launcher, the launcher leading to the program, marked as an
 # installation and without a packer beside it (it uses the system's), and the program's icon in

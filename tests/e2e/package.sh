@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 Die Kompaktor-Entwickler
 # Builds the Debian package and checks its contents and dependencies: the launcher, the program
 # marked as an installation, no packer of its own, the desktop entry, the icons, the copyright
 # and the changelog; a dependency on the package of every library the program links, on Debian's

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 Die Kompaktor-Entwickler
 # Copies the program alone into a fresh folder, starts it there on a virtual X display with a
 # packed file named on its command line, finds its window, checks its size and title, takes a
 # screenshot, unpacks the named file with the "Dekomprimieren" button (the system's packer from

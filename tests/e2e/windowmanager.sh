@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 Die Kompaktor-Entwickler
 # The real program's manners towards the window system, on a virtual X display. Without a window
 # manager: the main window is the active one once shown and again after a message box, its icon
 # name is "Kompaktor", and the trial launch's message box stands in the middle of the screen.

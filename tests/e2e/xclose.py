@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 Die Kompaktor-Entwickler
 """Asks an X11 window to close, as a window manager's close button does (WM_DELETE_WINDOW).
 
 usage: xclose.py WINDOW-ID

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 Die Kompaktor-Entwickler
 # Runs a command on a virtual X display of its own, 1024 x 768 in true colour. Xvfb picks a free
 # display number and tells it once it takes connections; at the end it is waited for until it
 # is gone, so that the next display never meets this one while it goes away (xvfb-run does not

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 Die Kompaktor-Entwickler
+
 // Fuzz target of the profile-file reader and writer. Each input is stored as the settings file;
 // then the file is read and one key is written, and the results are checked against rules that
 // hold for any content. Built with libFuzzer it explores freely; built without, main() below runs
