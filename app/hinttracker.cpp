@@ -3,25 +3,13 @@
 
 #include "app/hinttracker.h"
 
-#include "packer/commandrunner.h"
-
 #include <QApplication>
 #include <QCursor>
 #include <QLabel>
 #include <QTimer>
 #include <QWidget>
 
-namespace {
-// While a packer command runs the hint stays; it is looked at again this often until the run ends.
-constexpr int RunningRecheckMs = 100;
-} // namespace
-
-HintTracker::HintTracker(QObject* parent) : QObject(parent)
-{
-    m_recheck.setSingleShot(true);
-    m_recheck.setInterval(RunningRecheckMs);
-    connect(&m_recheck, &QTimer::timeout, this, &HintTracker::update);
-}
+HintTracker::HintTracker(QObject* parent) : QObject(parent) {}
 
 void HintTracker::start()
 {
@@ -66,11 +54,8 @@ void HintTracker::takeCurrentHint()
 void HintTracker::update()
 {
     m_updatePending = false;
-    // While a packer command runs the loop never counts as idle: the hint stays as it was.
-    if (CommandRunner::isRunning()) {
-        m_recheck.start();
+    if (m_held)
         return;
-    }
     const QString hint = longHint(hintOf(controlAt(QCursor::pos())));
     if (hint == m_hint)
         return;

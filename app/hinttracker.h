@@ -6,7 +6,6 @@
 #include <QObject>
 #include <QPoint>
 #include <QString>
-#include <QTimer>
 
 class QWidget;
 
@@ -28,6 +27,8 @@ public:
     // Takes the hint under the pointer as the current one without announcing it: what the panel
     // shows instead (a command's result) then stays until the pointer reaches another hint.
     void takeCurrentHint();
+    // While held, as while a packer command runs, the hint stays as it is.
+    void hold(bool held) { m_held = held; }
 
     // The control under a point of the screen: the innermost visible and enabled control that
     // is not a label (a disabled one counts as its parent), then a visible label inside it at
@@ -49,7 +50,7 @@ private:
     QString m_hint;
     bool m_started = false;
     bool m_updatePending = false;
-    QTimer m_recheck;
+    bool m_held = false;
 };
 
 // The parts of a hint "short|long": the text before or after the first "|", or the whole text.

@@ -31,6 +31,7 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QEvent>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
@@ -290,9 +291,9 @@ bool TUPXForm1::eventFilter(QObject* watched, QEvent* event)
     }
     // Escape anywhere in the window cancels a running command.
     if (event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && CommandRunner::isRunning() &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && m_run &&
         watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this) {
-        CommandRunner::cancel();
+        m_run->cancel();
         return true;
     }
     return Form::eventFilter(watched, event);
@@ -469,33 +470,38 @@ void TUPXForm1::runCommand(const PackerCommand& command, PackerAction action)
         action, [&command](const QVersionNumber&) { return command; }, nullptr);
 }
 
-void TUPXForm1::runCommand(PackerAction action, const CommandRunner::CommandMaker& make,
+void TUPXForm1::runCommand(PackerAction action, const PackerRun::CommandMaker& make,
                            PackerVersion* version)
 {
     // One run at a time: a command started while the packer still works is refused, so that
     // the running command's report stays whole.
-    if (CommandRunner::isRunning()) {
+    if (m_run) {
         QApplication::beep();
         return;
     }
     MemoTranscript memo(Memo1);
-    TranscriptCopy transcript(memo);
-    PackerCommand command;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    PackerRun run(version, make, &memo);
+    m_run = &run;
     // The packer's progress shows in the status line while it works.
-    CommandRunner::run(
-        version, [&](const QVersionNumber& packerVersion) { return command = make(packerVersion); },
-        transcript,
-        [this](const QString& progress) {
-            StatusBar1->setPanelText(0, QLatin1Char(' ') + progress);
-        });
+    connect(&run, &PackerRun::progress, this, [this](const QString& progress) {
+        StatusBar1->setPanelText(0, QLatin1Char(' ') + progress);
+    });
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ApplicationHint->hold(true);
+    // The handler returns when the run has ended; the window goes on working meanwhile.
+    QEventLoop wait;
+    connect(&run, &PackerRun::finished, &wait, &QEventLoop::quit);
+    run.start();
+    if (run.isRunning())
+        wait.exec();
+    // The application quits.
+    run.abandon();
+    m_run = nullptr;
+    ApplicationHint->hold(false);
     QApplication::restoreOverrideCursor();
     // Then its result, until the pointer reaches another hint than the one it rests on now
     // (the button just pressed, usually).
-    StatusBar1->setPanelText(
-        0, QLatin1Char(' ') + packerResult(action,
-                                           packerReport(transcript.text(), command.commandLine),
-                                           command.workFile, CommandRunner::startFailed()));
+    StatusBar1->setPanelText(0, QLatin1Char(' ') + packerResult(action, run.result()));
     ApplicationHint->takeCurrentHint();
     for (const QString& text : std::exchange(m_waitingForMemo1, {}))
         appendBlockToMemo1(text);
@@ -504,7 +510,7 @@ void TUPXForm1::runCommand(PackerAction action, const CommandRunner::CommandMake
 void TUPXForm1::appendBlockToMemo1(const QString& text)
 {
     // A running command's transcript stays whole: the text follows it.
-    if (CommandRunner::isRunning()) {
+    if (m_run) {
         m_waitingForMemo1 << text;
         return;
     }

@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "packer/commandrunner.h"
+#include "packer/packerrun.h"
 #include "platform/form.h"
 #include "platform/shelllaunch.h"
 
@@ -187,6 +187,9 @@ public:
 
     void SysInfoBtnClick();
 
+    // Whether a packer command runs now.
+    bool commandRunning() const { return m_run != nullptr; }
+
 protected:
     void Dispatch(TMessage& message) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -210,7 +213,7 @@ private:
     void runCommand(const PackerCommand& command, PackerAction action);
     // The same for the command that make() makes from the packer's version, once that is
     // known; without a version at once, for an unknown one.
-    void runCommand(PackerAction action, const CommandRunner::CommandMaker& make,
+    void runCommand(PackerAction action, const PackerRun::CommandMaker& make,
                     PackerVersion* version);
     void WMSysCommand(TMessage& message);
     // Appends a block of lines to the output box, after the transcript of a command that runs
@@ -220,6 +223,8 @@ private:
     QString m_executablePath;
     QString m_timeFormat;
     DocumentOpener m_opener = desktopOpener();
+    // The command running now, if any.
+    PackerRun* m_run = nullptr;
     QStringList m_waitingForMemo1;
     bool m_errorsToStandardError = false;
     // The located packer's version, asked for once, when a file is first named or compressed.

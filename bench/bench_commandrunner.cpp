@@ -9,13 +9,14 @@
 
 #include "app/application.h"
 #include "app/tupxform1.h"
-#include "packer/commandrunner.h"
 #include "packer/packercommands.h"
+#include "packer/packerrun.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -63,7 +64,12 @@ double runnerRun(const PackerCommand& command)
     NullSink sink;
     QElapsedTimer clock;
     clock.start();
-    CommandRunner::run(command, sink);
+    PackerRun run(command, &sink);
+    QEventLoop wait;
+    QObject::connect(&run, &PackerRun::finished, &wait, &QEventLoop::quit);
+    run.start();
+    if (run.isRunning())
+        wait.exec();
     return clock.nsecsElapsed() / 1e6;
 }
 

@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "packer/commandrunner.h"
+#include "packer/packerrun.h"
 
 #include <QVersionNumber>
 

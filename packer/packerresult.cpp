@@ -25,8 +25,6 @@ const QRegularExpression VersionLine(QStringLiteral(R"(^upx (\d+\.\d+(?:\.\d+)?)
 const QRegularExpression HeaderLine(QStringLiteral(R"(^UPX (\d+\.\d+(?:\.\d+)?)\s)"));
 const QRegularExpression HelpLine(QStringLiteral("^Usage: "));
 const QRegularExpression LicenseLine(QStringLiteral("License"));
-// The runner's line about a packer it could not start.
-const QRegularExpression NotStartedLine(QStringLiteral("^Konnte Kommando nicht starten"));
 
 QStringList linesOf(const QString& report)
 {
@@ -157,42 +155,33 @@ QString informationResult(PackerAction action, const QStringList& lines)
            packer + QStringLiteral(" im Ausgabefenster");
 }
 
-} // namespace
-
-QString packerReport(const QString& transcript, const QString& commandLine)
+QString cancelResult(PackerAction action, FileOutcome file)
 {
-    const QString head =
-        QStringLiteral("Starte\r\n\r\n") + commandLine + QStringLiteral("\r\n\r\n");
-    QString report = transcript.startsWith(head) ? transcript.sliced(head.size()) : transcript;
-    const qsizetype timeTaken = report.lastIndexOf(QStringLiteral("Für diese Operation wurden "));
-    if (timeTaken >= 0)
-        report.truncate(timeTaken);
-    return report;
+    if (file == FileOutcome::FinishedWork)
+        return QStringLiteral(
+            "Abgebrochen, die Datei war aber schon fertig bearbeitet und wurde behalten");
+    if (file == FileOutcome::InDoubt)
+        return QStringLiteral("Abgebrochen, bitte prüfen Sie die Datei");
+    return action == PackerAction::Compress || action == PackerAction::Decompress
+               ? QStringLiteral("Abgebrochen, die Datei blieb unverändert")
+               : QStringLiteral("Abgebrochen");
 }
 
-QString packerResult(PackerAction action, const QString& report, const QString& fileName,
-                     bool startFailed)
+} // namespace
+
+QString packerResult(PackerAction action, const RunResult& run)
 {
-    const QStringList lines = linesOf(report);
-    // The runner's own lines: a packer that could not be started, or was stopped.
-    if (startFailed || firstMatch(lines, NotStartedLine).hasMatch())
+    if (run.startFailed)
         return QStringLiteral("UPX konnte nicht gestartet werden");
-    if (!lines.isEmpty() && lines.last() == CommandRunner::CancelledText) {
-        if (lines.contains(CommandRunner::FinishedFileKeptText))
-            return QStringLiteral(
-                "Abgebrochen, die Datei war aber schon fertig bearbeitet und wurde behalten");
-        if (lines.contains(CommandRunner::FileInDoubtText))
-            return QStringLiteral("Abgebrochen, bitte prüfen Sie die Datei");
-        return action == PackerAction::Compress || action == PackerAction::Decompress
-                   ? QStringLiteral("Abgebrochen, die Datei blieb unverändert")
-                   : QStringLiteral("Abgebrochen");
-    }
+    if (run.cancelled)
+        return cancelResult(action, run.file);
+    const QStringList lines = linesOf(run.report);
     switch (action) {
     case PackerAction::Help:
     case PackerAction::Version:
     case PackerAction::License:
         return informationResult(action, lines);
     default:
-        return fileCommandResult(action, lines, fileName);
+        return fileCommandResult(action, lines, run.command.workFile);
     }
 }

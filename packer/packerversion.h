@@ -24,7 +24,7 @@ class PackerVersion : public QObject {
 public:
     // A packer that has not reported within this many milliseconds of the first wait for its
     // report is taken as one whose version cannot be read.
-    static constexpr int ReportWaitMs = 10000;
+    static constexpr int ReportWaitMs = 2000;
 
     // Starts "PACKER -V"; an empty path asks nothing.
     explicit PackerVersion(const QString& packer);

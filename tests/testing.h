@@ -4,11 +4,12 @@
 #pragma once
 
 #include "app/tupxform1.h"
-#include "packer/commandrunner.h"
+#include "packer/packerrun.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -59,6 +60,41 @@ inline QString writeScript(const QString& path, const QByteArray& body)
     file.close();
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     return path;
+}
+
+// Runs the packer to its end, with events going on meanwhile; true once it has ended.
+inline bool runToEnd(PackerRun& run)
+{
+    QEventLoop wait;
+    QObject::connect(&run, &PackerRun::finished, &wait, &QEventLoop::quit);
+    run.start();
+    if (run.isRunning())
+        wait.exec();
+    return run.isFinished();
+}
+
+// Runs the command, or the command made from the version, to its end with its transcript in
+// the sink and its progress handed on; true once it has ended.
+inline bool runPacker(PackerVersion* version, const PackerRun::CommandMaker& make,
+                      TranscriptSink& sink,
+                      const std::function<void(const QString&)>& onProgress = {},
+                      RunResult* result = nullptr)
+{
+    PackerRun run(version, make, &sink);
+    if (onProgress)
+        QObject::connect(&run, &PackerRun::progress, onProgress);
+    const bool ended = runToEnd(run);
+    if (result)
+        *result = run.result();
+    return ended;
+}
+
+inline bool runPacker(const PackerCommand& command, TranscriptSink& sink,
+                      const std::function<void(const QString&)>& onProgress = {},
+                      RunResult* result = nullptr)
+{
+    return runPacker(
+        nullptr, [&command](const QVersionNumber&) { return command; }, sink, onProgress, result);
 }
 
 // Collects a command transcript as text.

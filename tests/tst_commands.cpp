@@ -185,9 +185,9 @@ private slots:
         bool waiting = false;
         QTimer::singleShot(0, &form, [&] {
             // Seen while the packer still holds its version back.
-            waiting = CommandRunner::isRunning() &&
-                      form.StatusBar1->panelText(0) ==
-                          QLatin1Char(' ') + CommandRunner::WaitingForVersionText;
+            waiting =
+                form.commandRunning() && form.StatusBar1->panelText(0) ==
+                                             QLatin1Char(' ') + PackerRun::WaitingForVersionText;
             if (!waiting)
                 return;
             if (cancel)
@@ -199,7 +199,7 @@ private slots:
         QVERIFY(waiting);
         if (cancel) {
             QCOMPARE(form.Memo1->toPlainText(),
-                     QStringLiteral("Starte\n\n") + CommandRunner::CancelledText +
+                     QStringLiteral("Starte\n\n") + PackerRun::CancelledText +
                          QStringLiteral("\n\nFür diese Operation wurden etwa 0 Millisekunden "
                                         "benötigt.\n"));
             QCOMPARE(form.StatusBar1->panelText(0),

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 Die Kompaktor-Entwickler
 
-#include "packer/commandrunner.h"
 #include "packer/packercommands.h"
+#include "packer/packerrun.h"
 #include "packer/packerversion.h"
 #include "testing.h"
 
@@ -22,7 +22,7 @@ namespace {
 QString run(const PackerCommand& command)
 {
     StringSink sink;
-    CommandRunner::run(command, sink);
+    runPacker(command, sink);
     return sink.text;
 }
 

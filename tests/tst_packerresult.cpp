@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 Q_DECLARE_METATYPE(PackerAction)
+Q_DECLARE_METATYPE(FileOutcome)
 
 namespace {
 
@@ -109,28 +110,9 @@ private slots:
                                       << ""
                                       << "UPX konnte nicht gestartet werden";
 
-        const QString row =
-            QStringLiteral("     85376 ->     29680   34.76%   linux/amd64   prog\r\n");
-        const QString cancelled = QStringLiteral("Operation wurde abgebrochen!\r\n");
-        QTest::newRow("Zahlenformat") << "" << PackerAction::Compress << "" << row
+        QTest::newRow("Zahlenformat") << "" << PackerAction::Compress << ""
+                                      << "     85376 ->     29680   34.76%   linux/amd64   prog\r\n"
                                       << "Komprimiert: 85\\.376 -> 29\\.680 Bytes \\(34,8 %\\)";
-        QTest::newRow("abgebrochen") << "" << PackerAction::Compress << "" << row + cancelled
-                                     << "Abgebrochen, die Datei blieb unverändert";
-        // Stopped before the packer wrote anything: cancelled, not a failed start.
-        QTest::newRow("abgebrochen, noch nichts geschrieben")
-            << "" << PackerAction::Compress << "" << cancelled
-            << "Abgebrochen, die Datei blieb unverändert";
-        QTest::newRow("abgebrochen, fertig behalten")
-            << "" << PackerAction::Compress << ""
-            << "Die Datei war schon fertig bearbeitet und wurde behalten.\r\n" + cancelled
-            << "Abgebrochen, die Datei war aber schon fertig bearbeitet und wurde behalten";
-        QTest::newRow("abgebrochen, Datei fraglich")
-            << "" << PackerAction::Compress << ""
-            << CommandRunner::FileInDoubtText + "\r\n" + cancelled
-            << "Abgebrochen, bitte prüfen Sie die Datei";
-        QTest::newRow("nicht gestartet") << "" << PackerAction::Compress << ""
-                                         << "Konnte Kommando nicht starten, Fehler: #24\r\n"
-                                         << "UPX konnte nicht gestartet werden";
         QTest::newRow("neuere Version")
             << "" << PackerAction::Decompress << ""
             << "upx: prog: CantUnpackException: need a newer version of UPX\r\n"
@@ -168,11 +150,53 @@ private slots:
                 !withoutSuperUserRights(command, dir.path()))
                 QSKIP("needs setpriv and the user nobody to run the packer without permissions");
             StringSink transcript;
-            QVERIFY(CommandRunner::run(command, transcript));
-            report = packerReport(transcript.text, command.commandLine);
+            RunResult run;
+            QVERIFY(runPacker(command, transcript, {}, &run));
+            verifyResult(packerResult(action, run), expected, before, QFileInfo(path).size(),
+                         run.report);
+            return;
         }
-        verifyResult(packerResult(action, report, path, ran && CommandRunner::startFailed()),
-                     expected, before, QFileInfo(path).size(), report);
+        RunResult run;
+        run.command.workFile = path;
+        run.report = report;
+        verifyResult(packerResult(action, run), expected, before, QFileInfo(path).size(), report);
+    }
+
+    // What the run itself knows: a cancel, what became of the file, a failed start; the
+    // report does not count then.
+    void runOutcomes_data()
+    {
+        QTest::addColumn<bool>("startFailed");
+        QTest::addColumn<FileOutcome>("file");
+        QTest::addColumn<PackerAction>("action");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("abgebrochen") << false << FileOutcome::AsItWas << PackerAction::Compress
+                                     << "Abgebrochen, die Datei blieb unverändert";
+        QTest::newRow("abgebrochen, Liste")
+            << false << FileOutcome::AsItWas << PackerAction::List << "Abgebrochen";
+        QTest::newRow("abgebrochen, fertig behalten")
+            << false << FileOutcome::FinishedWork << PackerAction::Decompress
+            << "Abgebrochen, die Datei war aber schon fertig bearbeitet und wurde behalten";
+        QTest::newRow("abgebrochen, Datei fraglich")
+            << false << FileOutcome::InDoubt << PackerAction::Compress
+            << "Abgebrochen, bitte prüfen Sie die Datei";
+        QTest::newRow("nicht gestartet") << true << FileOutcome::AsItWas << PackerAction::Compress
+                                         << "UPX konnte nicht gestartet werden";
+    }
+
+    void runOutcomes()
+    {
+        QFETCH(bool, startFailed);
+        QFETCH(FileOutcome, file);
+        QFETCH(PackerAction, action);
+        QFETCH(QString, expected);
+        RunResult run;
+        run.startFailed = startFailed;
+        run.cancelled = !startFailed;
+        run.file = file;
+        // A report that would read as success.
+        run.report = QStringLiteral("     85376 ->     29680   34.76%   linux/amd64   prog\r\n");
+        QCOMPARE(packerResult(action, run), expected);
     }
 
     void shownInTheStatusLineAfterACommand()
@@ -199,8 +223,7 @@ private slots:
                      QFileInfo(file).size());
         QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(form->StatusBar1);
         QCOMPARE(bar->child(0)->text(QAccessible::Name), shown);
-        // Longer than the hint's second look after a command.
-        QTest::qWait(300);
+        untilIdle();
         QCOMPARE(form->StatusBar1->panelText(0), shown);
         QCursor::setPos(form->DekompressBtn->mapToGlobal(form->DekompressBtn->rect().center()));
         QTest::mouseMove(form->DekompressBtn);
@@ -230,7 +253,7 @@ private:
         }
         StringSink packing;
         if (kind == QLatin1String("gepackt"))
-            CommandRunner::run(fileCommand(packer, QStringLiteral("-q"), path), packing);
+            runPacker(fileCommand(packer, QStringLiteral("-q"), path), packing);
         if (kind == QStringLiteral("schreibgeschützt"))
             file.setPermissions(QFileDevice::ReadOwner);
         if (kind == QLatin1String("unlesbar"))

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 Die Kompaktor-Entwickler
 
-#include "packer/commandrunner.h"
+#include "packer/boundedoutput.h"
+#include "packer/packerrun.h"
 #include "packer/packerversion.h"
 #include "testing.h"
 
@@ -78,7 +79,7 @@ QByteArray waitForFile(const char* name)
 
 } // namespace
 
-class TestCommandRunner : public QObject {
+class TestPackerRun : public QObject {
     Q_OBJECT
 
 private slots:
@@ -95,7 +96,7 @@ private slots:
         QTest::newRow("CR LF lines")
             << QByteArray("eins\r\nzwei\r\n") << QStringLiteral("eins\r\nzwei\r\n\r\n");
         QTest::newRow("nothing") << QByteArray() << QStringLiteral("\r\n");
-        const QByteArray exact(CommandRunner::ChunkSize, 'x');
+        const QByteArray exact(BoundedOutput::ChunkSize, 'x');
         QTest::newRow("exactly one chunk") << exact << QString::fromLatin1(exact) + "\r\n";
         QByteArray more;
         for (int i = 0; more.size() < 7000; ++i)
@@ -146,7 +147,7 @@ private slots:
             writeScript(m_dir.filePath(QStringLiteral("upx")), "cat \"$0.out\"\n");
         const PackerCommand command{packer, {QStringLiteral("-V")}, packer + "  -V"};
         StringSink sink;
-        QVERIFY(CommandRunner::run(command, sink));
+        QVERIFY(runPacker(command, sink));
         QCOMPARE(sink.clears, 1);
         QCOMPARE(withoutTime(sink.text), header(command.commandLine) + shown + TimeLine + "\r\n");
     }
@@ -160,7 +161,7 @@ private slots:
                                                                    "printf 'fehler 2\\n' >&2\n"
                                                                    "exit 1\n");
         StringSink sink;
-        QVERIFY(CommandRunner::run({packer, {}, packer}, sink));
+        QVERIFY(runPacker({packer, {}, packer}, sink));
         QCOMPARE(withoutTime(sink.text),
                  header(packer) + "aus 1\nfehler 1\naus 2\nfehler 2\n\r\n" + TimeLine + "\r\n");
     }
@@ -178,13 +179,13 @@ private slots:
         connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
         timer.start(50);
         StringSink sink;
-        QVERIFY(CommandRunner::run({packer, {}, packer}, sink));
+        QVERIFY(runPacker({packer, {}, packer}, sink));
         rusage after{};
         ::getrusage(RUSAGE_SELF, &after);
         QVERIFY2(after.ru_maxrss - before.ru_maxrss < 100 * 1024,
                  qPrintable(QStringLiteral("%1 KiB more").arg(after.ru_maxrss - before.ru_maxrss)));
         QVERIFY(ticks > 0);
-        const qsizetype kept = CommandRunner::KeptHeadBytes + CommandRunner::KeptTailBytes;
+        const qsizetype kept = BoundedOutput::KeptHeadBytes + BoundedOutput::KeptTailBytes;
         // The kept end began with the line break after a left-out "y".
         const QString gap = QStringLiteral("y\n*** Hier wurden %1 Bytes der Ausgabe ausgelassen. "
                                            "***\r\ny\n")
@@ -209,7 +210,7 @@ private slots:
         StringSink sink;
         QStringList progress;
         // The packer goes on once its progress has been seen.
-        QVERIFY(CommandRunner::run({packer, {}, packer}, sink, [&](const QString& text) {
+        QVERIFY(runPacker({packer, {}, packer}, sink, [&](const QString& text) {
             progress << text;
             if (text.contains(QStringLiteral("2/2")))
                 QFile(packer + QStringLiteral(".gesehen")).open(QIODevice::WriteOnly);
@@ -226,7 +227,7 @@ private slots:
         QTest::addColumn<QByteArray>("script");
         QTest::addColumn<QString>("shown");
         // 300,000 lines of ten bytes: of the kept start and end, whole lines remain.
-        const qsizetype keptLines = CommandRunner::KeptHeadBytes / 10;
+        const qsizetype keptLines = BoundedOutput::KeptHeadBytes / 10;
         const QString lines = QStringLiteral("123456789\n").repeated(keptLines);
         QTest::newRow("lines")
             << QByteArray("yes 123456789 | head -c 3000000\n")
@@ -238,10 +239,10 @@ private slots:
         QTest::newRow("one long line")
             << QByteArray("echo kurz\nhead -c 3000000 /dev/zero | tr '\\0' x\necho\necho Ende\n")
             << QStringLiteral("kurz\n") +
-                   QString(CommandRunner::KeptHeadBytes - 5, QLatin1Char('x')) +
+                   QString(BoundedOutput::KeptHeadBytes - 5, QLatin1Char('x')) +
                    QStringLiteral("\r\n*** Hier wurden %1 Bytes der Ausgabe ausgelassen. ***\r\n")
-                       .arg(3000011 - CommandRunner::KeptHeadBytes - CommandRunner::KeptTailBytes) +
-                   QString(CommandRunner::KeptTailBytes - 6, QLatin1Char('x')) + "\nEnde\n";
+                       .arg(3000011 - BoundedOutput::KeptHeadBytes - BoundedOutput::KeptTailBytes) +
+                   QString(BoundedOutput::KeptTailBytes - 6, QLatin1Char('x')) + "\nEnde\n";
     }
 
     void theLeftOutLineStandsBetweenWholeLines()
@@ -250,7 +251,7 @@ private slots:
         QFETCH(QString, shown);
         const QString packer = writeScript(m_dir.filePath(QStringLiteral("upx-gap")), script);
         StringSink sink;
-        QVERIFY(CommandRunner::run({packer, {}, packer}, sink));
+        QVERIFY(runPacker({packer, {}, packer}, sink));
         QVERIFY(withoutTime(sink.text) == header(packer) + shown + "\r\n" + TimeLine + "\r\n");
     }
 
@@ -283,14 +284,14 @@ private slots:
                 const bool finished = step >= unlinked;
                 QTest::addRow("%s, before %s", name, qPrintable(steps[step]))
                     << steps << step << QByteArray(finished ? "gepackt" : "original")
-                    << (finished ? CommandRunner::FinishedFileKeptText + "\r\n" : QString());
+                    << (finished ? PackerRun::FinishedFileKeptText + "\r\n" : QString());
             }
         }
         // Someone else removes the file while the packer writes: neither the file nor the
         // unfinished work can be kept.
         QTest::newRow("file removed meanwhile")
             << QStringList{open, unlink, close, rename} << 2 << QByteArray()
-            << CommandRunner::FileInDoubtText + "\r\n";
+            << PackerRun::FileInDoubtText + "\r\n";
     }
 
     void cancelledBetweenThePackersLastSteps()
@@ -327,17 +328,18 @@ private slots:
         const QString strangers = folder.filePath(QStringLiteral("werk.000"));
 
         StringSink sink;
-        const auto takeStep = [&](const QString& progress) {
+        PackerRun run({packer, {file}, packer, file}, &sink);
+        connect(&run, &PackerRun::progress, [&](const QString& progress) {
             const int step = progress.mid(8).toInt();
             if (step == 0)
                 QVERIFY(writeFile(strangers, "fremd"));
             if (step == cancelAt) {
-                CommandRunner::cancel();
+                run.cancel();
             } else {
                 QVERIFY(::write(release, "\n", 1) == 1);
             }
-        };
-        QVERIFY(CommandRunner::run({packer, {file}, packer, file}, sink, takeStep));
+        });
+        QVERIFY(runToEnd(run));
 
         QCOMPARE(withoutTime(sink.text), header(packer) + outcome +
                                              "Operation wurde abgebrochen!\r\n\r\n" + TimeLine +
@@ -368,12 +370,12 @@ private slots:
         QStringList progress;
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(CommandRunner::run({packer, {}, packer}, sink,
-                                   [&progress](const QString& text) { progress << text; }));
+        QVERIFY(runPacker({packer, {}, packer}, sink,
+                          [&progress](const QString& text) { progress << text; }));
         const qint64 elapsed = clock.elapsed();
         QVERIFY(!progress.isEmpty());
         QCOMPARE(progress.last(), QStringLiteral("19999/20000"));
-        QVERIFY2(progress.size() <= elapsed / CommandRunner::ProgressIntervalMilliseconds + 2,
+        QVERIFY2(progress.size() <= elapsed / PackerRun::ProgressIntervalMilliseconds + 2,
                  qPrintable(QStringLiteral("%1 in %2 ms").arg(progress.size()).arg(elapsed)));
     }
 
@@ -408,7 +410,7 @@ private slots:
                                            "( while :; do echo tick; /bin/sleep 0.1; done ) "
                                            "&\necho $! > \"$0.pid\"\necho fertig\n");
         StringSink sink;
-        QVERIFY(CommandRunner::run({packer, {}, packer}, sink));
+        QVERIFY(runPacker({packer, {}, packer}, sink));
         QFile pid(packer + ".pid");
         QVERIFY(pid.open(QIODevice::ReadOnly));
         ::kill(pid_t(pid.readAll().trimmed().toInt()), SIGKILL);
@@ -420,7 +422,7 @@ private slots:
         const QString packer = writeScript(m_dir.filePath(QStringLiteral("upx-killed")),
                                            "printf 'vorher\\n'\nkill -9 $$\nprintf 'nachher\\n'\n");
         StringSink sink;
-        QVERIFY(CommandRunner::run({packer, {}, packer}, sink));
+        QVERIFY(runPacker({packer, {}, packer}, sink));
         QCOMPARE(withoutTime(sink.text), header(packer) + "vorher\n\r\n" + TimeLine + "\r\n");
     }
 
@@ -440,7 +442,7 @@ private slots:
         plain.close();
         const QString line = program + QStringLiteral("  -V");
         StringSink sink;
-        QVERIFY(CommandRunner::run({program, {QStringLiteral("-V")}, line}, sink));
+        QVERIFY(runPacker({program, {QStringLiteral("-V")}, line}, sink));
         QCOMPARE(withoutTime(sink.text),
                  header(line) + "Operation wurde abgebrochen!\r\n\r\n" + TimeLine + "\r\n");
     }
@@ -458,7 +460,7 @@ private slots:
         tight.rlim_cur = rlim_t(lowestFree);
         QVERIFY(::setrlimit(RLIMIT_NOFILE, &tight) == 0);
         StringSink sink;
-        const bool ran = CommandRunner::run({packer, {}, packer}, sink);
+        const bool ran = runPacker({packer, {}, packer}, sink);
         QVERIFY(::setrlimit(RLIMIT_NOFILE, &old) == 0);
         QVERIFY(ran);
         QCOMPARE(sink.text,
@@ -479,32 +481,9 @@ private slots:
         });
         timer.start(10);
         StringSink sink;
-        QVERIFY(CommandRunner::run({packer, {}, packer}, sink));
+        QVERIFY(runPacker({packer, {}, packer}, sink));
         QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
         QVERIFY(sink.text.contains(QStringLiteral("fertig\n")));
-    }
-
-    void secondRunDuringARunIsRefused()
-    {
-        // The first packer ends once the second run has been tried.
-        const QString packer = writeScript(m_dir.filePath(QStringLiteral("upx-one")),
-                                           waitForFile("versucht") + "echo eins\n");
-        const QString other = writeScript(m_dir.filePath(QStringLiteral("upx-two")), "echo zwei\n");
-        StringSink first;
-        StringSink second;
-        int refused = 0;
-        QTimer::singleShot(0, [&] {
-            QVERIFY(CommandRunner::isRunning());
-            if (!CommandRunner::run({other, {}, other}, second))
-                ++refused;
-            QFile(packer + QStringLiteral(".versucht")).open(QIODevice::WriteOnly);
-        });
-        QVERIFY(CommandRunner::run({packer, {}, packer}, first));
-        QCOMPARE(refused, 1);
-        QCOMPARE(second.clears, 0);
-        QVERIFY(second.text.isEmpty());
-        QCOMPARE(withoutTime(first.text), header(packer) + "eins\n\r\n" + TimeLine + "\r\n");
-        QVERIFY(!CommandRunner::isRunning());
     }
 
     void quittingDuringARunEndsThePacker()
@@ -512,7 +491,7 @@ private slots:
         const QString packer = writeScript(m_dir.filePath(QStringLiteral("upx-long")),
                                            "echo $$ > \"$0.pid\"\necho schon da\nexec sleep 60\n");
         StringSink sink;
-        QTimer::singleShot(0, [&] { CommandRunner::run({packer, {}, packer}, sink); });
+        QTimer::singleShot(0, [&] { runPacker({packer, {}, packer}, sink); });
         // The application quits once the packer has surely started.
         QTimer watch;
         connect(&watch, &QTimer::timeout, [&] {
@@ -542,7 +521,7 @@ private slots:
         PackerVersion version(packer);
         StringSink sink;
         QTimer::singleShot(0, [&] {
-            CommandRunner::run(
+            runPacker(
                 &version,
                 [&](const QVersionNumber&) {
                     return PackerCommand{packer, {}, packer};
@@ -572,15 +551,15 @@ int main(int argc, char** argv)
         QStringList arguments = QCoreApplication::arguments().mid(2);
         const QString program = arguments.takeFirst();
         StringSink sink;
-        CommandRunner::run({program, arguments, program, arguments.last()}, sink,
-                           [](const QString& progress) {
-                               std::printf("%s\n", qPrintable(progress));
-                               std::fflush(stdout);
-                           });
+        runPacker({program, arguments, program, arguments.last()}, sink,
+                  [](const QString& progress) {
+                      std::printf("%s\n", qPrintable(progress));
+                      std::fflush(stdout);
+                  });
         return 0;
     }
-    TestCommandRunner test;
+    TestPackerRun test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
 }
-#include "tst_commandrunner.moc"
+#include "tst_packerrun.moc"
