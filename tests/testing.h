@@ -51,6 +51,20 @@ private:
     int m_count = 0;
 };
 
+// The whole content of a file; empty when it cannot be read.
+inline QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Writes the file anew with the content; true when all of it was written.
+inline bool writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
 // Writes an executable shell script, for example a fake packer, and returns its path.
 inline QString writeScript(const QString& path, const QByteArray& body)
 {

@@ -38,18 +38,6 @@ const QString TimeLine =
 
 const char* const RunPackerOption = "--run-packer";
 
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& path, const QByteArray& content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
 // Whether the process runs: it exists and has not ended.
 bool isAlive(pid_t pid)
 {
