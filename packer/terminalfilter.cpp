@@ -69,67 +69,73 @@ void TerminalFilter::filter(QByteArrayView bytes, QByteArray& report)
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         // Plain text goes in spans up to the next control character.
         if (m_escape == Escape::None && !m_pendingReturn) {
-            qsizetype end = i;
-            while (end < bytes.size() && isText(bytes[end]))
-                ++end;
-            const QByteArrayView span = bytes.sliced(i, end - i);
-            const qsizetype lastFeed = span.lastIndexOf('\n');
-            if (lastFeed >= 0) {
-                report += m_line;
-                report += span.first(lastFeed + 1);
-                m_line.truncate(0);
-                m_line += span.sliced(lastFeed + 1);
-                m_overwritten = false;
-            } else {
-                m_line += span;
-            }
-            if (m_line.size() > LongestProgress) {
-                report += m_line;
-                m_line.truncate(0);
-                m_overwritten = false;
-            }
-            i = end;
+            i = takeText(bytes, i, report);
             if (i == bytes.size())
                 break;
         }
-        const char c = bytes[i];
-        // A line break, or a sequence grown too long, ends a sequence left unfinished.
-        if (m_escape != Escape::None) {
-            if (c == '\n' || c == '\r' || ++m_escapeLength > LongestProgress) {
-                m_escape = Escape::None;
-            } else {
-                continueEscape(c);
-                continue;
-            }
-        }
-        if (!isText(c) && c != '\r' && c != '\x1B')
-            continue;
-        if (m_pendingReturn) {
-            m_pendingReturn = false;
-            if (c == '\n') {
-                m_line += '\r';
-            } else {
-                carriageReturn();
-            }
-        }
-        if (c == '\x1B') {
-            m_escape = Escape::Start;
-            m_escapeLength = 0;
-        } else if (c == '\r') {
-            m_pendingReturn = true;
-        } else if (c == '\n') {
-            report += m_line;
-            report += '\n';
-            m_line.clear();
-            m_overwritten = false;
-        } else {
-            m_line += c;
-        }
+        takeByte(bytes[i], report);
     }
     if (m_overwritten) {
         const QByteArray shown = m_line.trimmed();
         if (!shown.isEmpty())
             m_progress = shown;
+    }
+}
+
+qsizetype TerminalFilter::takeText(QByteArrayView bytes, qsizetype start, QByteArray& report)
+{
+    qsizetype end = start;
+    while (end < bytes.size() && isText(bytes[end]))
+        ++end;
+    const QByteArrayView span = bytes.sliced(start, end - start);
+    const qsizetype lastFeed = span.lastIndexOf('\n');
+    if (lastFeed >= 0) {
+        report += m_line;
+        report += span.first(lastFeed + 1);
+        m_line.truncate(0);
+        m_line += span.sliced(lastFeed + 1);
+        m_overwritten = false;
+    } else {
+        m_line += span;
+    }
+    if (m_line.size() > LongestProgress) {
+        report += m_line;
+        m_line.truncate(0);
+        m_overwritten = false;
+    }
+    return end;
+}
+
+void TerminalFilter::takeByte(char c, QByteArray& report)
+{
+    // A line break, or a sequence grown too long, ends a sequence left unfinished.
+    if (m_escape != Escape::None) {
+        if (c != '\n' && c != '\r' && ++m_escapeLength <= LongestProgress) {
+            continueEscape(c);
+            return;
+        }
+        m_escape = Escape::None;
+    }
+    if (!isText(c) && c != '\r' && c != '\x1B')
+        return;
+    if (std::exchange(m_pendingReturn, false)) {
+        if (c == '\n')
+            m_line += '\r';
+        else
+            carriageReturn();
+    }
+    if (c == '\x1B') {
+        m_escape = Escape::Start;
+        m_escapeLength = 0;
+    } else if (c == '\r') {
+        m_pendingReturn = true;
+    } else if (c == '\n') {
+        report += m_line;
+        report += '\n';
+        m_line.clear();
+        m_overwritten = false;
+    } else {
+        m_line += c;
     }
 }
 

@@ -30,6 +30,9 @@ private:
     // Where in a control sequence or control string the filter stands.
     enum class Escape { None, Start, Intermediate, Control, String, StringEnd };
 
+    // Takes the text from start up to the next control character; returns where that stands.
+    qsizetype takeText(QByteArrayView bytes, qsizetype start, QByteArray& report);
+    void takeByte(char c, QByteArray& report);
     void carriageReturn();
     void continueEscape(char c);
 
