@@ -64,20 +64,27 @@ void bringToFront(Form& form)
     form.activateWindow();
 }
 
-QString fileArgument(const QStringList& arguments)
+QStringList fileArguments(const QStringList& arguments)
 {
-    QString file = arguments.value(0);
-    if (file == QLatin1String("--"))
-        file = arguments.value(1);
-    else if (file.startsWith(QLatin1Char('-')) && !QFileInfo::exists(file))
-        return QString();
-    return file.isEmpty() ? QString() : QFileInfo(file).absoluteFilePath();
+    QStringList files;
+    bool optionsEnded = false;
+    for (const QString& argument : arguments) {
+        if (!optionsEnded && argument == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        if (argument.isEmpty() || (!optionsEnded && argument.startsWith(QLatin1Char('-')) &&
+                                   !QFileInfo::exists(argument)))
+            continue;
+        files << QFileInfo(argument).absoluteFilePath();
+    }
+    return files;
 }
 
-void answerLaterStart(TUPXForm1& form, const QString& file)
+void answerLaterStart(TUPXForm1& form, const QString& files)
 {
-    if (!file.isEmpty())
-        form.openFile(file);
+    if (!files.isEmpty())
+        form.openFiles(files.split(FileSeparator));
     bringToFront(form);
 }
 
@@ -86,11 +93,11 @@ int runKompaktor(int argc, char** argv)
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QFile::decodeName(argv[i]);
-    const QString file = fileArgument(arguments);
+    const QStringList files = fileArguments(arguments);
 
     // A later start hands its file over before it builds anything that only a window needs.
     InstanceMarker marker(QStringLiteral("Kompaktor"));
-    switch (marker.acquireOrRequestRestore(RestoreRequestTimeoutMs, file)) {
+    switch (marker.acquireOrRequestRestore(RestoreRequestTimeoutMs, files.join(FileSeparator))) {
     case InstanceMarker::Start::First:
         break;
     case InstanceMarker::Start::HandedOver:
@@ -116,8 +123,7 @@ int runKompaktor(int argc, char** argv)
                      [] { QCoreApplication::exit(0); });
     setUpApplication(application);
     auto form = std::make_unique<TUPXForm1>();
-    if (!file.isEmpty())
-        form->openFile(file);
+    form->openFiles(files);
     QObject::connect(&marker, &InstanceMarker::restoreRequested, form.get(),
                      [&form](const QString& handedOver) { answerLaterStart(*form, handedOver); });
     marker.listen();

@@ -20,15 +20,18 @@ void setUpApplication(QApplication& application);
 // What a second start asks of the running instance: its main window restored and in front.
 void bringToFront(Form& form);
 
-// The file named on the command line, made absolute against the current folder; empty when
-// none is named. Only the first argument counts. An argument beginning with "-" is an option,
-// and the program has none, unless a file of that name exists; after "--" the next argument is
-// the file whatever it begins with.
-QString fileArgument(const QStringList& arguments);
+// The files named on the command line, made absolute against the current folder. An argument
+// beginning with "-" is an option, and the program has none, unless a file of that name exists;
+// after "--" every argument is a file whatever it begins with.
+QStringList fileArguments(const QStringList& arguments);
 
-// A later start's request to the running instance: the main window takes the file it hands
-// over, if any, as if chosen in the first file dialog, and comes to the front.
-void answerLaterStart(TUPXForm1& form, const QString& file);
+// Stands between the files that a later start hands over: no file name holds it.
+inline constexpr QChar FileSeparator = u'\0';
+
+// A later start's request to the running instance: the main window takes the files it hands
+// over, if any (one as if chosen in the first file dialog, several into its list), and comes
+// to the front.
+void answerLaterStart(TUPXForm1& form, const QString& files);
 
 // The program: one instance per user; a second start brings the running one to the front and
 // hands its file over to it, before it makes anything of its own. A second start whose running

@@ -4,11 +4,13 @@
 #include "app/tupxform1.h"
 
 #include "app/hinttracker.h"
+#include "app/memotranscript.h"
 #include "app/messages.h"
 #include "app/statusbar.h"
 #include "app/timeformat.h"
 #include "app/tsysinf.h"
 #include "packer/launcherrortext.h"
+#include "packer/packerbatch.h"
 #include "packer/packercommands.h"
 #include "packer/packerlocation.h"
 #include "packer/packerresult.h"
@@ -46,56 +48,11 @@
 #include <QTextCursor>
 #include <QTime>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QUrl>
 
 #include <cstdio>
 #include <utility>
-
-namespace {
-
-// The output box as the command runner writes into it. The box keeps its last line in view.
-class MemoTranscript : public TranscriptSink {
-public:
-    explicit MemoTranscript(QPlainTextEdit* memo) : m_memo(memo) {}
-
-    void clear() override
-    {
-        m_memo->clear();
-        m_memo->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        m_memo->repaint();
-    }
-
-    void append(const QString& text) override
-    {
-        // Wrapping at word boundaries costs time that grows with the square of a word's length;
-        // a box that holds such a word wraps anywhere.
-        if (hasLongWord(text))
-            m_memo->setWordWrapMode(QTextOption::WrapAnywhere);
-        QTextCursor cursor(m_memo->document());
-        cursor.movePosition(QTextCursor::End);
-        cursor.insertText(text);
-        m_memo->moveCursor(QTextCursor::End);
-        QScrollBar* scroll = m_memo->verticalScrollBar();
-        scroll->setValue(scroll->maximum());
-    }
-
-private:
-    static bool hasLongWord(const QString& text)
-    {
-        constexpr qsizetype LongWord = 1000;
-        qsizetype run = 0;
-        for (const QChar c : text) {
-            run = c.isSpace() ? 0 : run + 1;
-            if (run > LongWord)
-                return true;
-        }
-        return false;
-    }
-
-    QPlainTextEdit* m_memo;
-};
-
-} // namespace
 
 TUPXForm1::TUPXForm1(const QString& executablePath, QWidget* parent)
     : Form(QSize(761, 517), TFormBorderStyle::bsSingle, parent),
@@ -167,6 +124,7 @@ void TUPXForm1::connectHandlers()
     connect(UPXLbl, &LinkLabel::clicked, this, &TUPXForm1::UPXLblClick);
     connect(MyUrlLbl, &LinkLabel::clicked, this, &TUPXForm1::MyUrlLblClick);
     connect(Trackbar1, &TRxSlider::OnChange, this, &TUPXForm1::Trackbar1Change);
+    connectBatchHandlers();
 }
 
 void TUPXForm1::FormCreate()
@@ -244,15 +202,20 @@ void TUPXForm1::WMSysCommand(TMessage& message)
 
 namespace {
 
-// The file that a file manager drags: the first of its addresses, when that is a local file.
-QString draggedFile(const QDropEvent& drag)
+// The files and folders that a file manager drags, when all its addresses are local ones.
+QStringList draggedFiles(const QDropEvent& drag)
 {
     const QMimeData* data = drag.mimeData();
     if (!data || !data->hasUrls() || !(drag.possibleActions() & Qt::CopyAction))
-        return QString();
-    const QUrl first = data->urls().value(0);
-    const QString path = first.isLocalFile() ? first.toLocalFile() : QString();
-    return path.isEmpty() || QFileInfo(path).isDir() ? QString() : path;
+        return {};
+    QStringList files;
+    for (const QUrl& url : data->urls()) {
+        const QString path = url.isLocalFile() ? url.toLocalFile() : QString();
+        if (path.isEmpty())
+            return {};
+        files << path;
+    }
+    return files;
 }
 
 } // namespace
@@ -264,21 +227,22 @@ bool TUPXForm1::takeDraggedFile(QObject* watched, QEvent* event)
         !watched->isWidgetType() || static_cast<QWidget*>(watched)->window() != this)
         return false;
     auto* drag = static_cast<QDropEvent*>(event);
-    const QString file = draggedFile(*drag);
-    if (file.isEmpty())
+    const QStringList files = draggedFiles(*drag);
+    if (files.isEmpty())
         return false;
     // Copied, never moved: the file manager keeps its file.
     drag->setDropAction(Qt::CopyAction);
     drag->accept();
     if (type == QEvent::Drop)
-        openFile(file);
+        openFiles(files);
     return true;
 }
 
 bool TUPXForm1::eventFilter(QObject* watched, QEvent* event)
 {
     // A file dragged from a file manager goes into the first file box wherever it is dropped on
-    // the window, also over the edit boxes, which would take its address as text.
+    // the window, also over the edit boxes, which would take its address as text; several, or a
+    // folder, go into the list of page "Mehrere Dateien".
     if (takeDraggedFile(watched, event))
         return true;
     // A movement over the page itself, or over a disabled control on it that takes no mouse
@@ -289,11 +253,20 @@ bool TUPXForm1::eventFilter(QObject* watched, QEvent* event)
                               !qobject_cast<const QLabel*>(widget)))
             TS1MouseMove();
     }
+    // Entf in the list of files removes the chosen ones.
+    if (event->type() == QEvent::KeyPress && watched == ListView1 &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        EntfernenBtnClick();
+        return true;
+    }
     // Escape anywhere in the window cancels a running command.
     if (event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && m_run &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && (m_run || Batch1->isRunning()) &&
         watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this) {
-        m_run->cancel();
+        if (m_run)
+            m_run->cancel();
+        else
+            Batch1->cancel();
         return true;
     }
     return Form::eventFilter(watched, event);
@@ -475,10 +448,8 @@ void TUPXForm1::runCommand(PackerAction action, const PackerRun::CommandMaker& m
 {
     // One run at a time: a command started while the packer still works is refused, so that
     // the running command's report stays whole.
-    if (m_run) {
-        QApplication::beep();
+    if (refuseWhileBusy())
         return;
-    }
     MemoTranscript memo(Memo1);
     PackerRun run(version, make, &memo);
     m_run = &run;

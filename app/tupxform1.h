@@ -26,7 +26,11 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QProgressBar;
 class QTabWidget;
+class QTreeWidget;
+class QTreeWidgetItem;
+class PackerBatch;
 class QTimer;
 class RadioButton;
 class StatusBar;
@@ -137,6 +141,22 @@ public:
     QLabel* Label13;
     QPlainTextEdit* Memo2;
 
+    // Page "Mehrere Dateien": one packer run a file, as many at once as the machine has cores.
+    QWidget* TS4;
+    QTreeWidget* ListView1;
+    QPushButton* HinzuBtn;
+    QPushButton* EntfernenBtn;
+    QPushButton* LeerenBtn;
+    QPushButton* AlleKompressBtn;
+    QPushButton* AlleDekompressBtn;
+    QPushButton* AlleTestBtn;
+    QPushButton* AbbrechenBtn;
+    QProgressBar* ProgressBar1;
+    QLabel* Label30;
+    QPlainTextEdit* Memo3;
+    OpenDialog* OpenDialog3;
+    PackerBatch* Batch1;
+
     // Window life
     void FormCreate();
     void FormDestroy();
@@ -187,6 +207,24 @@ public:
 
     void SysInfoBtnClick();
 
+    // Page "Mehrere Dateien"
+    void HinzuBtnClick();
+    void EntfernenBtnClick();
+    void LeerenBtnClick();
+    void AlleKompressBtnClick();
+    void AlleDekompressBtnClick();
+    void AlleTestBtnClick();
+    void AbbrechenBtnClick();
+    void ListView1SelectionChange();
+    void Batch1FileChange(qsizetype index);
+    void Batch1Finish();
+    // Adds the files to the list, each file once whatever it is called; a folder adds the
+    // programs and libraries in it, without its subfolders.
+    void FuegeDateienHinzu(const QStringList& files);
+    // Files handed to the program: one goes into the first file box as if chosen in the first
+    // file dialog, several, or a folder, into the list of page "Mehrere Dateien".
+    void openFiles(const QStringList& files);
+
     // Whether a packer command runs now.
     bool commandRunning() const { return m_run != nullptr; }
 
@@ -200,6 +238,12 @@ private:
     void buildCommandsPage();
     void buildOptionsPage();
     void buildAboutPage();
+    void buildBatchPage();
+    void connectBatchHandlers();
+    // Runs the action on every file of the list.
+    void StarteStapel(PackerAction action);
+    // Whether a packer command or a batch runs: another is refused then.
+    bool refuseWhileBusy();
     void connectHandlers();
     // Handles a drag of a file from a file manager over the window; true when it took the event.
     bool takeDraggedFile(QObject* watched, QEvent* event);
@@ -225,6 +269,8 @@ private:
     DocumentOpener m_opener = desktopOpener();
     // The command running now, if any.
     PackerRun* m_run = nullptr;
+    // The rows of the batch running or last run, by their place in it.
+    QList<QTreeWidgetItem*> m_batchRows;
     QStringList m_waitingForMemo1;
     bool m_errorsToStandardError = false;
     // The located packer's version, asked for once, when a file is first named or compressed.

@@ -6,6 +6,7 @@
 #include "app/tupxform1.h"
 
 #include "app/statusbar.h"
+#include "packer/packerbatch.h"
 #include "platform/sysmetrics.h"
 #include "widgets/linklabel.h"
 #include "widgets/opendialog.h"
@@ -20,12 +21,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QStyleFactory>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <QTreeWidget>
 
 namespace {
 
@@ -250,6 +253,7 @@ void TUPXForm1::buildControls()
     buildCommandsPage();
     buildOptionsPage();
     buildAboutPage();
+    buildBatchPage();
     PageControl1->setCurrentWidget(TS1);
 
     // The controls carry their names, so that tools and tests can find them.
@@ -258,18 +262,20 @@ void TUPXForm1::buildControls()
          std::initializer_list<std::pair<QObject*, const char*>>{__VA_ARGS__})                     \
         object->setObjectName(QLatin1String(name));
 #define N(control) {control, #control}
-    KOMPAKTOR_NAMES(N(PageControl1), N(StatusBar1), N(Timer1), N(OpenDialog1), N(OpenDialog2),
-                    N(TS1), N(Memo1), N(KompressBtn), N(DekompressBtn), N(InfoBtn), N(TestBtn),
-                    N(HilfeBtn), N(VersBtn), N(LizensBtn), N(TryBtn), N(Label16), N(Filename1),
-                    N(FilenameBtn1), N(Label17), N(Filename2), N(FilenameBtn2), N(TS2), N(Label1),
-                    N(Label2), N(Label3), N(ComboBox1), N(CBforce), N(GroupBox2), N(KmRBtn1),
-                    N(KmRBtn2), N(GroupBox3), N(OverlayBtn1), N(OverlayBtn2), N(OverlayBtn3),
-                    N(GroupBox4), N(Label4), N(CB8086), N(Label5), N(CBnoReloc), N(Label19),
-                    N(DefaultBtn), N(Label18), N(GroupBox1), N(Label6), N(Trackbar1), N(Label7),
-                    N(MemLbl), N(Label8), N(SysInfoBtn), N(GroupBox5), N(CBExport), N(CBResource),
-                    N(CBStrip), N(GroupBox6), N(IkonsRB1), N(IkonsRB2), N(IkonsRB3), N(TS3),
-                    N(Label9), N(Label10), N(Label11), N(UPXLbl), N(Label12), N(MyUrlLbl),
-                    N(Label14), N(HomePageLbl), N(Label13), N(Memo2))
+    KOMPAKTOR_NAMES(
+        N(PageControl1), N(StatusBar1), N(Timer1), N(OpenDialog1), N(OpenDialog2), N(TS1), N(Memo1),
+        N(KompressBtn), N(DekompressBtn), N(InfoBtn), N(TestBtn), N(HilfeBtn), N(VersBtn),
+        N(LizensBtn), N(TryBtn), N(Label16), N(Filename1), N(FilenameBtn1), N(Label17),
+        N(Filename2), N(FilenameBtn2), N(TS2), N(Label1), N(Label2), N(Label3), N(ComboBox1),
+        N(CBforce), N(GroupBox2), N(KmRBtn1), N(KmRBtn2), N(GroupBox3), N(OverlayBtn1),
+        N(OverlayBtn2), N(OverlayBtn3), N(GroupBox4), N(Label4), N(CB8086), N(Label5), N(CBnoReloc),
+        N(Label19), N(DefaultBtn), N(Label18), N(GroupBox1), N(Label6), N(Trackbar1), N(Label7),
+        N(MemLbl), N(Label8), N(SysInfoBtn), N(GroupBox5), N(CBExport), N(CBResource), N(CBStrip),
+        N(GroupBox6), N(IkonsRB1), N(IkonsRB2), N(IkonsRB3), N(TS3), N(Label9), N(Label10),
+        N(Label11), N(UPXLbl), N(Label12), N(MyUrlLbl), N(Label14), N(HomePageLbl), N(Label13),
+        N(Memo2), N(TS4), N(ListView1), N(HinzuBtn), N(EntfernenBtn), N(LeerenBtn),
+        N(AlleKompressBtn), N(AlleDekompressBtn), N(AlleTestBtn), N(AbbrechenBtn), N(ProgressBar1),
+        N(Label30), N(Memo3), N(OpenDialog3), N(Batch1))
 #undef N
 #undef KOMPAKTOR_NAMES
     setObjectName(QStringLiteral("UPXForm1"));
@@ -538,4 +544,82 @@ void TUPXForm1::setMemLblCaption(int value)
     MemLbl->setText(QString::number(value / 1024));
     MemLbl->adjustSize();
     MemLbl->move(159 - MemLbl->width(), 114);
+}
+
+void TUPXForm1::buildBatchPage()
+{
+    TS4 = new QWidget;
+    TS4->setAccessibleName(QStringLiteral("Mehrere Dateien"));
+    PageControl1->addTab(TS4, QStringLiteral("Mehrere Dateien"));
+
+    ListView1 = new QTreeWidget(TS4);
+    ListView1->setGeometry(6, 6, 741, 232);
+    ListView1->setRootIsDecorated(false);
+    ListView1->setUniformRowHeights(true);
+    ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    ListView1->setSortingEnabled(true);
+    ListView1->sortByColumn(-1, Qt::AscendingOrder);
+    ListView1->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Ordner"),
+                                QStringLiteral("Vorher"), QStringLiteral("Nachher"),
+                                QStringLiteral("Verhältnis"), QStringLiteral("Zustand")});
+    for (const auto& [column, width] : {std::pair{0, 130}, {1, 170}, {2, 78}, {3, 78}, {4, 70}})
+        ListView1->setColumnWidth(column, width);
+    setFontOf(ListView1, SansSerif, 13, Regular, Navy);
+    ListView1->setAccessibleName(QStringLiteral("Dateien"));
+    setHint(ListView1, QStringLiteral(" Die Dateien, die gemeinsam bearbeitet werden. Ein Klick "
+                                      "auf eine Spaltenüberschrift sortiert die Liste."));
+
+    const auto batchButton = [this](int left, int width, const QString& caption,
+                                    const QString& hint) {
+        QPushButton* result = button(TS4, {left, 246, width, 25}, caption);
+        setFontOf(result, Arial, 13, Regular, Navy);
+        setHint(result, hint);
+        return result;
+    };
+    HinzuBtn = batchButton(6, 100, QStringLiteral("Hinzufügen …"),
+                           QStringLiteral(" Programme und Bibliotheken in die Liste aufnehmen."));
+    EntfernenBtn = batchButton(110, 84, QStringLiteral("Entfernen"),
+                               QStringLiteral(" Die gewählten Dateien aus der Liste nehmen."));
+    LeerenBtn = batchButton(198, 90, QStringLiteral("Liste leeren"),
+                            QStringLiteral(" Alle Dateien aus der Liste nehmen."));
+    AlleKompressBtn = batchButton(
+        297, 120, QStringLiteral("Alle komprimieren"),
+        QStringLiteral(
+            " Alle Dateien der Liste mit den Optionen der Seite Optionen komprimieren."));
+    AlleDekompressBtn = batchButton(421, 132, QStringLiteral("Alle dekomprimieren"),
+                                    QStringLiteral(" Alle Dateien der Liste dekomprimieren."));
+    AlleTestBtn = batchButton(557, 96, QStringLiteral("Alle prüfen"),
+                              QStringLiteral(" Die Integrität aller Dateien der Liste prüfen."));
+    AbbrechenBtn = batchButton(657, 90, QStringLiteral("Abbrechen"),
+                               QStringLiteral(" Die laufenden Packer anhalten und keine weiteren "
+                                              "starten."));
+    AbbrechenBtn->setEnabled(false);
+
+    ProgressBar1 = new QProgressBar(TS4);
+    ProgressBar1->setGeometry(6, 280, 741, 16);
+    ProgressBar1->setRange(0, 1000);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setAccessibleName(QStringLiteral("Fortschritt aller Dateien"));
+    setHint(ProgressBar1, QStringLiteral(" Wie weit die Arbeit an allen Dateien gediehen ist."));
+
+    Label30 = label(TS4, 6, 304, QStringLiteral("Bericht von UPX zur gewählten Datei:"), 13, Italic,
+                    Navy);
+    Memo3 = memo(TS4, {6, 322, 741, 160}, QStringLiteral("Bericht von UPX zur gewählten Datei"));
+    setFontOf(Memo3, SansSerif, 13, Regular, Navy);
+    setHint(Memo3, QStringLiteral(" Hier steht, was UPX zur gewählten Datei gemeldet hat."));
+
+    OpenDialog3 =
+        new OpenDialog(QStringLiteral("Dateien für die Liste wählen"),
+                       {{QStringLiteral("Programme und Bibliotheken"), QStringLiteral("*"), true},
+                        {QStringLiteral("EXE - Datei (*.exe)"), QStringLiteral("*.exe")},
+                        {QStringLiteral("Laufzeitbibliothek (*.dll)"), QStringLiteral("*.dll")},
+                        {QStringLiteral("Alle Dateien (*.*)"), QStringLiteral("*.*")}},
+                       this);
+    OpenDialog3->setMultiSelect(true);
+    OpenDialog3->setInitialDir(QDir::homePath());
+    Batch1 = new PackerBatch(this);
+
+    chainTabOrder({ListView1, HinzuBtn, EntfernenBtn, LeerenBtn, AlleKompressBtn, AlleDekompressBtn,
+                   AlleTestBtn, AbbrechenBtn, Memo3});
 }

@@ -248,6 +248,11 @@ bool PackerRun::isRunning() const
     return m_stage != Stage::Ready && m_stage != Stage::Done;
 }
 
+QString PackerRun::transcript() const
+{
+    return m_transcript->text();
+}
+
 void PackerRun::start()
 {
     if (m_stage != Stage::Ready)

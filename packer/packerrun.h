@@ -115,6 +115,8 @@ public:
     bool isRunning() const;
     bool isFinished() const { return m_stage == Stage::Done; }
     const RunResult& result() const { return m_result; }
+    // The transcript so far.
+    QString transcript() const;
 
 signals:
     void progress(const QString& text);

@@ -20,6 +20,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 
 #include <cerrno>
 #include <csignal>
@@ -206,31 +207,34 @@ private slots:
     void fileOnTheCommandLine_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("file");
-        QTest::newRow("relative, the first of several")
-            << QStringList{"Bibliothek.dll", "Programm.exe"} << "Bibliothek.dll";
-        QTest::newRow("missing file") << QStringList{"neu.exe"} << "neu.exe";
-        QTest::newRow("existing file named like an option") << QStringList{"-d"} << "-d";
-        QTest::newRow("option") << QStringList{"-platform", "xcb"} << "";
-        QTest::newRow("after the end of options") << QStringList{"--", "-x.exe"} << "-x.exe";
-        QTest::newRow("none") << QStringList{} << "";
+        QTest::addColumn<QStringList>("files");
+        QTest::newRow("relative, several") << QStringList{"Bibliothek.dll", "Programm.exe"}
+                                           << QStringList{"Bibliothek.dll", "Programm.exe"};
+        QTest::newRow("missing file") << QStringList{"neu.exe"} << QStringList{"neu.exe"};
+        QTest::newRow("existing file named like an option")
+            << QStringList{"-d"} << QStringList{"-d"};
+        QTest::newRow("option") << QStringList{"-platform"} << QStringList{};
+        QTest::newRow("after the end of options")
+            << QStringList{"--", "-x.exe", "--"} << QStringList{"-x.exe", "--"};
+        QTest::newRow("none") << QStringList{} << QStringList{};
     }
 
     void fileOnTheCommandLine()
     {
         QFETCH(QStringList, arguments);
-        QFETCH(QString, file);
-        QCOMPARE(fileArgument(arguments), file.isEmpty() ? file : m_dir->filePath(file));
+        QFETCH(QStringList, files);
+        for (QString& file : files)
+            file = m_dir->filePath(file);
+        QCOMPARE(fileArguments(arguments), files);
     }
 
     void droppingFiles()
     {
-        // Two files dragged from a file manager, their addresses also as text, dropped on the
-        // first file box: the first file is taken as if chosen in the first dialog.
+        // A file dragged from a file manager, its address also as text, dropped on the first
+        // file box: it is taken as if chosen in the first dialog.
         const QString dll = m_dir->filePath(QStringLiteral("Bibliothek.dll"));
         QMimeData files;
-        files.setUrls({QUrl::fromLocalFile(dll),
-                       QUrl::fromLocalFile(m_dir->filePath(QStringLiteral("Programm.exe")))});
+        files.setUrls({QUrl::fromLocalFile(dll)});
         files.setText(dll);
         m_form->Filename2->setText(QStringLiteral("vorher"));
         QVERIFY(drop(m_form->Filename1, files));
@@ -246,6 +250,14 @@ private slots:
             {});
         m_form->FilenameBtn1Click();
         QVERIFY(offered.seen());
+
+        // Two files join the list of page "Mehrere Dateien" instead.
+        QMimeData two;
+        two.setUrls({QUrl::fromLocalFile(dll),
+                     QUrl::fromLocalFile(m_dir->filePath(QStringLiteral("Programm.exe")))});
+        QVERIFY(drop(m_form->Filename1, two));
+        QCOMPARE(m_form->ListView1->topLevelItemCount(), 2);
+        QCOMPARE(m_form->Filename1->text(), dll);
 
         // An address on the web is no file to take, wherever it is dropped.
         QMimeData web;

@@ -62,7 +62,7 @@ bool OpenDialog::execute()
 {
     QFileDialog dialog(m_parent, m_title);
     dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setFileMode(m_multiple ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setNameFilters(m_nameFilters);
     dialog.selectNameFilter(m_nameFilters.value(m_filterIndex));
@@ -92,7 +92,8 @@ bool OpenDialog::execute()
         dialog.selectFile(m_fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
-    m_fileName = dialog.selectedFiles().constFirst();
+    m_fileNames = dialog.selectedFiles();
+    m_fileName = m_fileNames.constFirst();
     m_filterIndex = qMax(0, m_descriptions.indexOf(dialog.selectedNameFilter()));
     return true;
 }
@@ -100,6 +101,7 @@ bool OpenDialog::execute()
 void OpenDialog::keep(const QString& fileName)
 {
     m_fileName = fileName;
+    m_fileNames = {fileName};
     // The dialog's filters see no letter case.
     const QString name = QFileInfo(fileName).fileName();
     for (qsizetype i = 0; i < m_patterns.size(); ++i) {

@@ -37,6 +37,9 @@ public:
     // Appended to a name typed without an extension.
     void setDefaultExt(const QString& extension) { m_defaultExt = extension; }
 
+    // Lets the user pick several files at once.
+    void setMultiSelect(bool multiple) { m_multiple = multiple; }
+
     // Shows the dialog modally; true when the user confirmed a file.
     bool execute();
 
@@ -45,6 +48,8 @@ public:
 
     // The full path of the file last confirmed, empty before the first confirmation.
     QString fileName() const { return m_fileName; }
+    // All the files last confirmed, the first of them fileName().
+    QStringList fileNames() const { return m_fileNames; }
     int filterIndex() const { return m_filterIndex; }
 
 private:
@@ -57,5 +62,7 @@ private:
     QString m_initialDir;
     QString m_defaultExt;
     QString m_fileName;
+    QStringList m_fileNames;
+    bool m_multiple = false;
     int m_filterIndex = 0;
 };

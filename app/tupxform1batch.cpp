@@ -1,0 +1,283 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 Die Kompaktor-Entwickler
+
+// The page "Mehrere Dateien": its list of files and the batch that runs a packer on each.
+
+#include "app/hinttracker.h"
+#include "app/memotranscript.h"
+#include "app/messages.h"
+#include "app/statusbar.h"
+#include "app/tupxform1.h"
+#include "packer/packerbatch.h"
+#include "packer/packercommands.h"
+#include "widgets/opendialog.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSet>
+#include <QTabWidget>
+#include <QThread>
+#include <QTreeWidget>
+
+#include <sys/stat.h>
+
+namespace {
+
+enum Column { NameColumn, FolderColumn, BeforeColumn, AfterColumn, RatioColumn, StateColumn };
+// The number a column sorts by, where it shows one; the file's path and what identifies it.
+constexpr int SortRole = Qt::UserRole;
+constexpr int PathRole = Qt::UserRole + 1;
+constexpr int IdentityRole = Qt::UserRole + 2;
+
+// A row of the list: numbers sort by their value, text by the locale's order.
+class FileRow : public QTreeWidgetItem {
+public:
+    using QTreeWidgetItem::QTreeWidgetItem;
+
+    bool operator<(const QTreeWidgetItem& other) const override
+    {
+        const int column = treeWidget() ? treeWidget()->sortColumn() : NameColumn;
+        const QVariant mine = data(column, SortRole);
+        const QVariant theirs = other.data(column, SortRole);
+        if (mine.isValid() && theirs.isValid())
+            return mine.toDouble() < theirs.toDouble();
+        if (mine.isValid() != theirs.isValid())
+            return mine.isValid();
+        return text(column).localeAwareCompare(other.text(column)) < 0;
+    }
+};
+
+// What makes a file the same whatever it is called: its device and inode, or, where it cannot
+// be looked at, its clean absolute path.
+QString identity(const QString& path)
+{
+    struct stat info = {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    return QStringLiteral("%1:%2").arg(info.st_dev).arg(info.st_ino);
+}
+
+void setNumber(QTreeWidgetItem* row, int column, const QString& text, const QVariant& value)
+{
+    row->setText(column, text);
+    row->setData(column, SortRole, value);
+    row->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
+}
+
+void setSize(QTreeWidgetItem* row, int column, qint64 size)
+{
+    if (size < 0)
+        setNumber(row, column, QString(), QVariant());
+    else
+        setNumber(row, column, QLocale(QLocale::German).toString(size), size);
+}
+
+// The programs and libraries directly in the folder, by name.
+QStringList programsIn(const QString& folder)
+{
+    QStringList programs;
+    for (const QFileInfo& entry : QDir(folder).entryInfoList(QDir::Files, QDir::Name)) {
+        if (OpenDialog::isProgramOrLibrary(entry))
+            programs << entry.absoluteFilePath();
+    }
+    return programs;
+}
+
+} // namespace
+
+void TUPXForm1::connectBatchHandlers()
+{
+    const auto onClick = [this](QPushButton* button, void (TUPXForm1::*handler)()) {
+        connect(button, &QPushButton::clicked, this, handler);
+    };
+    onClick(HinzuBtn, &TUPXForm1::HinzuBtnClick);
+    onClick(EntfernenBtn, &TUPXForm1::EntfernenBtnClick);
+    onClick(LeerenBtn, &TUPXForm1::LeerenBtnClick);
+    onClick(AlleKompressBtn, &TUPXForm1::AlleKompressBtnClick);
+    onClick(AlleDekompressBtn, &TUPXForm1::AlleDekompressBtnClick);
+    onClick(AlleTestBtn, &TUPXForm1::AlleTestBtnClick);
+    onClick(AbbrechenBtn, &TUPXForm1::AbbrechenBtnClick);
+    connect(ListView1, &QTreeWidget::itemSelectionChanged, this,
+            &TUPXForm1::ListView1SelectionChange);
+    connect(Batch1, &PackerBatch::fileChanged, this, &TUPXForm1::Batch1FileChange);
+    connect(Batch1, &PackerBatch::progressChanged, this,
+            [this] { ProgressBar1->setValue(int(Batch1->progress() * 1000)); });
+    connect(Batch1, &PackerBatch::finished, this, &TUPXForm1::Batch1Finish);
+}
+
+void TUPXForm1::HinzuBtnClick()
+{
+    if (OpenDialog3->execute())
+        FuegeDateienHinzu(OpenDialog3->fileNames());
+}
+
+void TUPXForm1::FuegeDateienHinzu(const QStringList& files)
+{
+    QSet<QString> known;
+    for (int i = 0; i < ListView1->topLevelItemCount(); ++i)
+        known << ListView1->topLevelItem(i)->data(NameColumn, IdentityRole).toString();
+    // The rows keep the order in which they come until a column is clicked.
+    ListView1->setSortingEnabled(false);
+    for (const QString& given : files) {
+        const QFileInfo info(given);
+        QStringList found = info.isDir() ? programsIn(given) : QStringList();
+        if (found.isEmpty())
+            found << QDir::cleanPath(info.absoluteFilePath());
+        for (const QString& path : found) {
+            const QString id = identity(path);
+            if (known.contains(id))
+                continue;
+            known << id;
+            auto* row = new FileRow(ListView1);
+            const QFileInfo file(path);
+            row->setText(NameColumn, file.fileName());
+            row->setText(FolderColumn, QDir::toNativeSeparators(file.absolutePath()));
+            row->setData(NameColumn, PathRole, path);
+            row->setData(NameColumn, IdentityRole, id);
+            setSize(row, BeforeColumn, file.isFile() ? file.size() : -1);
+            row->setText(StateColumn, PackerBatch::WaitingText);
+        }
+    }
+    ListView1->setSortingEnabled(true);
+}
+
+void TUPXForm1::openFiles(const QStringList& files)
+{
+    if (files.size() == 1 && !QFileInfo(files.constFirst()).isDir()) {
+        openFile(files.constFirst());
+    } else if (!files.isEmpty()) {
+        FuegeDateienHinzu(files);
+        PageControl1->setCurrentWidget(TS4);
+    }
+}
+
+void TUPXForm1::EntfernenBtnClick()
+{
+    if (Batch1->isRunning()) {
+        QApplication::beep();
+        return;
+    }
+    qDeleteAll(ListView1->selectedItems());
+    m_batchRows.clear();
+}
+
+void TUPXForm1::LeerenBtnClick()
+{
+    if (Batch1->isRunning()) {
+        QApplication::beep();
+        return;
+    }
+    ListView1->clear();
+    m_batchRows.clear();
+    Memo3->clear();
+    ProgressBar1->setValue(0);
+}
+
+void TUPXForm1::AlleKompressBtnClick()
+{
+    StarteStapel(PackerAction::Compress);
+}
+
+void TUPXForm1::AlleDekompressBtnClick()
+{
+    StarteStapel(PackerAction::Decompress);
+}
+
+void TUPXForm1::AlleTestBtnClick()
+{
+    StarteStapel(PackerAction::Test);
+}
+
+void TUPXForm1::AbbrechenBtnClick()
+{
+    Batch1->cancel();
+}
+
+bool TUPXForm1::refuseWhileBusy()
+{
+    if (!m_run && !Batch1->isRunning())
+        return false;
+    QApplication::beep();
+    return true;
+}
+
+void TUPXForm1::StarteStapel(PackerAction action)
+{
+    if (refuseWhileBusy())
+        return;
+    if (ListView1->topLevelItemCount() == 0) {
+        showErrorBox(this, QStringLiteral("Die Liste enthält keine Dateien.\rBitte fügen Sie "
+                                          "zuerst Dateien hinzu!"));
+        return;
+    }
+    m_batchRows.clear();
+    QStringList files;
+    for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
+        m_batchRows << ListView1->topLevelItem(i);
+        files << m_batchRows.constLast()->data(NameColumn, PathRole).toString();
+    }
+    // The options as they are now, also for the files that start later.
+    const CompressOptions options = compressOptions();
+    const QString packerPath = PackerPath;
+    const QString option =
+        action == PackerAction::Decompress ? QStringLiteral("-d") : QStringLiteral("-t");
+    PackerBatch::CommandMaker make = [=](const QString& file, const QVersionNumber& version) {
+        return action == PackerAction::Compress
+                   ? compressCommand(packerPath, options, file, version)
+                   : fileCommand(packerPath, option, file);
+    };
+    for (QPushButton* button :
+         {EntfernenBtn, LeerenBtn, AlleKompressBtn, AlleDekompressBtn, AlleTestBtn})
+        button->setEnabled(false);
+    AbbrechenBtn->setEnabled(true);
+    ProgressBar1->setValue(0);
+    Batch1->start(action, files, make, action == PackerAction::Compress ? packerVersion() : nullptr,
+                  QThread::idealThreadCount());
+}
+
+void TUPXForm1::Batch1FileChange(qsizetype index)
+{
+    if (index >= m_batchRows.size())
+        return;
+    QTreeWidgetItem* row = m_batchRows.at(index);
+    const BatchFile& file = Batch1->file(index);
+    row->setText(StateColumn, file.stateText);
+    if (file.state == BatchFile::State::Running)
+        setSize(row, BeforeColumn, file.sizeBefore);
+    const bool sized = file.succeeded && file.sizeBefore > 0 && file.sizeAfter >= 0;
+    setSize(row, AfterColumn, sized ? file.sizeAfter : -1);
+    if (sized) {
+        const double ratio = 100.0 * double(file.sizeAfter) / double(file.sizeBefore);
+        setNumber(row, RatioColumn,
+                  QLocale(QLocale::German).toString(ratio, 'f', 1) + QStringLiteral(" %"), ratio);
+    } else {
+        setNumber(row, RatioColumn, QString(), QVariant());
+    }
+    if (ListView1->currentItem() == row)
+        ListView1SelectionChange();
+}
+
+void TUPXForm1::Batch1Finish()
+{
+    for (QPushButton* button :
+         {EntfernenBtn, LeerenBtn, AlleKompressBtn, AlleDekompressBtn, AlleTestBtn})
+        button->setEnabled(true);
+    AbbrechenBtn->setEnabled(false);
+    StatusBar1->setPanelText(0, QLatin1Char(' ') + Batch1->summary());
+    ApplicationHint->takeCurrentHint();
+}
+
+void TUPXForm1::ListView1SelectionChange()
+{
+    const qsizetype index = m_batchRows.indexOf(ListView1->currentItem());
+    const QString transcript =
+        index >= 0 && index < Batch1->count() ? Batch1->transcript(index) : QString();
+    MemoTranscript memo(Memo3);
+    memo.clear();
+    memo.append(transcript);
+}
