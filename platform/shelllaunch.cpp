@@ -3,8 +3,8 @@
 
 #include "platform/shelllaunch.h"
 
-#include "relay/relayprotocol.h"
-#include "relay/spawning.h"
+#include "common/relayprotocol.h"
+#include "common/spawning.h"
 
 #include <QDesktopServices>
 #include <QDir>

@@ -8,8 +8,8 @@
 // started keep writing, so that the program never finds its output closed. Outputs that nobody
 // reads hold up the program, as they would without the relay, but never the watch.
 
-#include "relay/relayprotocol.h"
-#include "relay/spawning.h"
+#include "common/relayprotocol.h"
+#include "common/spawning.h"
 
 #include <algorithm>
 #include <cerrno>
