@@ -231,6 +231,7 @@ private:
         m_end.pid = record.pid;
         m_end.milliseconds = (record.microseconds + 500) / 1000;
         m_end.omittedBytes = record.omittedBytes;
+        m_end.droppedBytes = record.droppedBytes;
         switch (record.kind) {
         case RelayRecord::Exited:
             finish(ProgramEnd::Outcome::Exited);

@@ -84,6 +84,11 @@ QString trialReport(const QString& program, const ProgramEnd& end)
         report += QStringLiteral("*** Weitere %1 Bytes der Ausgabe wurden ausgelassen. ***")
                       .arg(end.omittedBytes) +
                   lineBreak;
+    if (end.droppedBytes > 0)
+        report += QStringLiteral("*** %1 Bytes der Ausgabe wurden nicht an die Standardausgabe "
+                                 "von Kompaktor weitergegeben, weil sie dort niemand annahm. ***")
+                      .arg(end.droppedBytes) +
+                  lineBreak;
     if (end.outcome == ProgramEnd::Outcome::Signalled) {
         const QString name = signalName(end.value);
         report += QStringLiteral("Das Programm wurde nach %1 Millisekunden durch das Signal %2%3 "
