@@ -150,27 +150,10 @@ void TestShellLaunch::errorTexts_data()
                                           "der DLLs, die benötigt wurde, um die\n\rAnwendung "
                                           "auszuführen, war beschädigt.");
 
-    const auto unknown = [](qint32 number, const char* shown) {
-        QTest::newRow(shown) << number
-                             << QStringLiteral("Ein unbekannter Fehler ist aufgetreten. (") +
-                                    QLatin1String(shown) + QLatin1Char(')');
-    };
-    for (const auto& [number, shown] : {std::pair<qint32, const char*>{1, "1"},
-                                        {4, "4"},
-                                        {7, "7"},
-                                        {9, "9"},
-                                        {17, "17"},
-                                        {18, "18"},
-                                        {21, "21"},
-                                        {31, "31"},
-                                        {32, "32"},
-                                        {33, "33"},
-                                        {42, "42"},
-                                        {-1, "-1"},
-                                        {-2, "-2"},
-                                        {INT_MIN, "-2147483648"},
-                                        {INT_MAX, "2147483647"}})
-        unknown(number, shown);
+    // Numbers without a message of their own, the success numbers and the extremes among them.
+    for (const qint32 number : {1, 4, 7, 9, 17, 18, 21, 31, 32, 33, 42, -1, -2, INT_MIN, INT_MAX})
+        QTest::newRow(qPrintable(QString::number(number)))
+            << number << QStringLiteral("Ein unbekannter Fehler ist aufgetreten. (%1)").arg(number);
 }
 
 void TestShellLaunch::errorTexts()
