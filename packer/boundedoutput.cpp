@@ -3,7 +3,7 @@
 
 #include "packer/boundedoutput.h"
 
-#include "packer/outputdecoder.h"
+#include "platform/outputdecoder.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include "packer/packerrun.h"
 
 #include "packer/boundedoutput.h"
-#include "packer/outputdecoder.h"
 #include "packer/packerterminal.h"
 #include "packer/packerversion.h"
 #include "packer/terminalfilter.h"
+#include "platform/outputdecoder.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -3,8 +3,8 @@
 
 #include "platform/shelllaunch.h"
 
-#include "relay/relayprotocol.h"
-#include "relay/spawning.h"
+#include "common/relayprotocol.h"
+#include "common/spawning.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -231,6 +231,7 @@ private:
         m_end.pid = record.pid;
         m_end.milliseconds = (record.microseconds + 500) / 1000;
         m_end.omittedBytes = record.omittedBytes;
+        m_end.droppedBytes = record.droppedBytes;
         switch (record.kind) {
         case RelayRecord::Exited:
             finish(ProgramEnd::Outcome::Exited);
@@ -343,6 +344,112 @@ int startDetached(const QByteArray& path)
     return Started;
 }
 
+// The three pipes to the relay: report, status and start. The write ends lie above the relay's
+// fixed numbers, so that placing one never overwrites another; whatever is still open when they
+// go is closed.
+class RelayPipes {
+public:
+    RelayPipes() = default;
+    RelayPipes(const RelayPipes&) = delete;
+    RelayPipes& operator=(const RelayPipes&) = delete;
+    ~RelayPipes()
+    {
+        closeWriteEnds();
+        for (const int fd : {report, status, start}) {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    }
+
+    // Makes the pipes; the errno of a failure, else 0.
+    int open()
+    {
+        int* const reads[] = {&report, &status, &start};
+        for (int i = 0; i < 3; ++i) {
+            int ends[2];
+            if (::pipe2(ends, O_CLOEXEC) != 0)
+                return errno;
+            *reads[i] = ends[0];
+            m_writes[i] = ::fcntl(ends[1], F_DUPFD_CLOEXEC, RelayStartDescriptor + 1);
+            const int error = errno;
+            ::close(ends[1]);
+            if (m_writes[i] < 0)
+                return error;
+        }
+        return 0;
+    }
+
+    // Starts the relay with the write ends at its fixed numbers and closes them here; the errno
+    // of a failed start, else 0.
+    int spawnRelay(const QByteArray& program, int milliseconds, pid_t& pid)
+    {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, m_writes[0], RelayReportDescriptor);
+        posix_spawn_file_actions_adddup2(&actions, m_writes[1], RelayStatusDescriptor);
+        posix_spawn_file_actions_adddup2(&actions, m_writes[2], RelayStartDescriptor);
+        posix_spawn_file_actions_addclosefrom_np(&actions, RelayStartDescriptor + 1);
+        const FreshProgramAttributes attributes;
+        QByteArray relay = relayExecutable();
+        QByteArray watchTime = QByteArray::number(milliseconds);
+        QByteArray name = program;
+        char* const argv[] = {relay.data(), watchTime.data(), name.data(), nullptr};
+        const int error =
+            ::posix_spawn(&pid, relay.constData(), &actions, attributes.get(), argv, environ);
+        posix_spawn_file_actions_destroy(&actions);
+        closeWriteEnds();
+        return error;
+    }
+
+    // The read ends; -1 once taken.
+    int report = -1;
+    int status = -1;
+    int start = -1;
+
+private:
+    void closeWriteEnds()
+    {
+        for (int& fd : m_writes) {
+            if (fd >= 0)
+                ::close(fd);
+            fd = -1;
+        }
+    }
+
+    int m_writes[3] = {-1, -1, -1};
+};
+
+// Starts the program without a watch, when there is no relay; the watch hears that.
+int startUnwatched(const QByteArray& path, const ProgramWatchRequest& watch)
+{
+    const int result = startDetached(path);
+    if (result > 32 && watch.context && watch.onEnd) {
+        ProgramEnd unwatched;
+        unwatched.outcome = ProgramEnd::Outcome::NotWatched;
+        QMetaObject::invokeMethod(
+            watch.context, [onEnd = watch.onEnd, unwatched] { onEnd(unwatched); },
+            Qt::QueuedConnection);
+    }
+    return result;
+}
+
+// Whether the relay started the program: its start pipe tells, and its first process, which
+// ends at once, is collected.
+int relayStartResult(int startPipe, pid_t relay)
+{
+    // A program that stops its relay at once can keep the relay from closing the start pipe: the
+    // window does not wait for it longer than this, and the watch then ends without a report.
+    const int error = readStartError(startPipe, RelayStartWaitMs);
+    int exitStatus = 0;
+    while (::waitpid(relay, &exitStatus, 0) < 0 && errno == EINTR) {
+    }
+    if (error != 0)
+        return startError(error);
+    if (!WIFEXITED(exitStatus) || WEXITSTATUS(exitStatus) != 0)
+        return SeOutOfResources; // the relay died before it could tell
+    return Started;
+}
+
 // Starts the program through the relay program, which the call starts with posix_spawn(), so
 // that this process is not copied: with default signals, no blocked ones, a session of its own
 // and, closed in one step, none of our descriptors but the standard three and its three pipes.
@@ -350,79 +457,17 @@ int startDetached(const QByteArray& path)
 // the program started. Without a relay the program starts unwatched, and the watch hears that.
 int startWatched(const QByteArray& path, const ProgramWatchRequest& watch)
 {
-    int report[2] = {-1, -1};
-    int status[2] = {-1, -1};
-    int start[2] = {-1, -1};
-    const auto closeAll = [&] {
-        for (const int fd : {report[0], report[1], status[0], status[1], start[0], start[1]}) {
-            if (fd >= 0)
-                ::close(fd);
-        }
-    };
-    // The write ends above the relay's fixed numbers, so that placing one never overwrites
-    // another.
-    const auto raise = [](int& fd) {
-        const int raised = ::fcntl(fd, F_DUPFD_CLOEXEC, RelayStartDescriptor + 1);
-        ::close(fd);
-        fd = raised;
-        return raised >= 0;
-    };
-    if (::pipe2(report, O_CLOEXEC) != 0 || ::pipe2(status, O_CLOEXEC) != 0 ||
-        ::pipe2(start, O_CLOEXEC) != 0 || !raise(report[1]) || !raise(status[1]) ||
-        !raise(start[1])) {
-        const int error = errno;
-        closeAll();
+    RelayPipes pipes;
+    if (const int error = pipes.open())
         return startError(error);
-    }
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, report[1], RelayReportDescriptor);
-    posix_spawn_file_actions_adddup2(&actions, status[1], RelayStatusDescriptor);
-    posix_spawn_file_actions_adddup2(&actions, start[1], RelayStartDescriptor);
-    posix_spawn_file_actions_addclosefrom_np(&actions, RelayStartDescriptor + 1);
-    const FreshProgramAttributes attributes;
-    QByteArray relay = relayExecutable();
-    QByteArray milliseconds = QByteArray::number(watch.milliseconds);
-    QByteArray program = path;
-    char* const argv[] = {relay.data(), milliseconds.data(), program.data(), nullptr};
-    pid_t relayPid = -1;
-    const int spawnError =
-        ::posix_spawn(&relayPid, relay.constData(), &actions, attributes.get(), argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    for (int* fd : {&report[1], &status[1], &start[1]}) {
-        ::close(*fd);
-        *fd = -1;
-    }
-    if (spawnError != 0) {
-        closeAll();
-        const int result = startDetached(path);
-        if (result > 32 && watch.context && watch.onEnd) {
-            ProgramEnd unwatched;
-            unwatched.outcome = ProgramEnd::Outcome::NotWatched;
-            QMetaObject::invokeMethod(
-                watch.context, [onEnd = watch.onEnd, unwatched] { onEnd(unwatched); },
-                Qt::QueuedConnection);
-        }
-        return result;
-    }
-
-    // A program that stops its relay at once can keep the relay from closing the start pipe: the
-    // window does not wait for it longer than this, and the watch then ends without a report.
-    const int error = readStartError(start[0], RelayStartWaitMs);
-    int exitStatus = 0;
-    while (::waitpid(relayPid, &exitStatus, 0) < 0 && errno == EINTR) {
-    }
-    int result = Started;
-    if (error != 0)
-        result = startError(error);
-    else if (!WIFEXITED(exitStatus) || WEXITSTATUS(exitStatus) != 0)
-        result = SeOutOfResources; // the relay died before it could tell
+    pid_t relay = -1;
+    if (pipes.spawnRelay(path, watch.milliseconds, relay) != 0)
+        return startUnwatched(path, watch);
+    const int result = relayStartResult(pipes.start, relay);
     if (result == Started) {
-        new ProgramWatch(watch, report[0], status[0]);
-        report[0] = status[0] = -1;
+        new ProgramWatch(watch, pipes.report, pipes.status);
+        pipes.report = pipes.status = -1;
     }
-    closeAll();
     return result;
 }
 

@@ -55,6 +55,9 @@ struct ProgramEnd {
     QByteArray output;
     // How many bytes more it wrote than output holds.
     qint64 omittedBytes = 0;
+    // How many bytes of what it wrote while it was watched our standard output and error did
+    // not take in time, and were left out there.
+    qint64 droppedBytes = 0;
 };
 
 // Asks the launcher to watch a started executable for a while: onEnd gets how it ended, or that
@@ -85,8 +88,9 @@ constexpr qsizetype WatchedOutputBytes = 64 * 1024;
 // passes the output on to this program's standard output and standard error, as the program
 // would have written there itself, hands the start of it and the program's end to the watch,
 // and goes on passing the output on after the watch ends, for as long as the program writes;
-// so the program never finds its output closed. An output of ours that nobody reads holds up
-// the program, as it would in a run of its own, but never the watch.
+// so the program never finds its output closed. What an output of ours does not take in time,
+// as when nobody reads it, is left out there and counted, so that it holds up neither the
+// program nor the watch.
 int ShellExecute(const QString& document, const DocumentOpener& opener = desktopOpener(),
                  const ProgramWatchRequest* watch = nullptr);
 

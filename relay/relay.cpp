@@ -5,11 +5,12 @@
 // to the relay's own standard output and error (those of the program that started the relay),
 // sends the start of it and the program's end to the watch, or after the watch time that it
 // still runs, and goes on passing the output on for as long as the program and whatever it
-// started keep writing, so that the program never finds its output closed. Outputs that nobody
-// reads hold up the program, as they would without the relay, but never the watch.
+// started keep writing, so that the program never finds its output closed. What the relay's
+// outputs do not take in time is left out there and counted, so that an output that nobody reads
+// holds up neither the program nor the watch.
 
-#include "relay/relayprotocol.h"
-#include "relay/spawning.h"
+#include "common/relayprotocol.h"
+#include "common/spawning.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -17,6 +18,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 #include <fcntl.h>
@@ -123,14 +125,23 @@ private:
 // How much the relay reads from one of the program's outputs at once.
 constexpr std::size_t ReadBytes = 16384;
 
-// Read output on its way to one of the relay's outputs. A source is read only when all of it is
-// passed on, so that a program whose output is not taken waits as it would without the relay;
-// only at the program's end does it take in up to the rest of the report as well.
+// Read output on its way to one of the relay's outputs, held while that output takes it more
+// slowly than the program writes.
 struct Pending {
-    char data[ReadBytes + RelayReportBytes];
+    char data[256 * 1024];
     std::size_t begin = 0;
     std::size_t end = 0;
     bool empty() const { return begin == end; }
+    // Room for a read at the end, made by moving what waits to the front when little is left.
+    std::size_t room()
+    {
+        if (begin > 0 && sizeof data - end < ReadBytes) {
+            std::memmove(data, data + begin, end - begin);
+            end -= begin;
+            begin = 0;
+        }
+        return sizeof data - end;
+    }
 };
 
 class Relay {
@@ -149,7 +160,7 @@ public:
                 // All the program wrote before its end is in the pipes now: the report gets it
                 // whether or not the relay's outputs take it now.
                 for (int i = 0; i < 2; ++i)
-                    readForReport(i);
+                    drain(i);
                 endWatch(m_end);
             } else if (m_watching && monotonicMicroseconds() >= m_deadline) {
                 RelayRecord record;
@@ -168,12 +179,12 @@ private:
 
     void waitForEvents()
     {
-        pollfd fds[3];
+        pollfd fds[5];
         nfds_t count = 0;
         for (int i = 0; i < 2; ++i) {
             if (!m_pending[i].empty())
                 fds[count++] = {m_outputs[i].fd(), POLLOUT, 0};
-            else if (m_sources[i] >= 0)
+            if (m_sources[i] >= 0)
                 fds[count++] = {m_sources[i], POLLIN, 0};
         }
         if (!m_reaped)
@@ -222,50 +233,63 @@ private:
     void endWatch(RelayRecord record)
     {
         record.omittedBytes = m_omitted;
+        record.droppedBytes = m_dropped;
         sendRecord(record);
         ::close(RelayReportDescriptor);
         ::close(RelayStatusDescriptor);
         m_watching = false;
     }
 
-    // Takes in what a source holds for the rest of the report, and counts what is left there.
-    void readForReport(int index)
+    // Takes in all that a source holds at the program's end, so that the report counts all of
+    // it; what the program's own children write later is not waited for.
+    void drain(int index)
     {
-        while (m_sources[index] >= 0 && m_forwarded < RelayReportBytes &&
-               pump(index, std::size_t(RelayReportBytes - m_forwarded))) {
-        }
         int left = 0;
-        if (m_sources[index] >= 0 && ::ioctl(m_sources[index], FIONREAD, &left) == 0)
-            m_omitted += left;
+        if (m_sources[index] < 0 || ::ioctl(m_sources[index], FIONREAD, &left) != 0)
+            return;
+        while (left > 0) {
+            const std::size_t got = pump(index, std::size_t(left));
+            if (got == 0)
+                return;
+            left -= int(got);
+        }
     }
 
     // Reads up to limit bytes that one source holds now, hands the start of them to the report
-    // while the watch lasts and passes them on; false when the source held nothing more.
-    bool pump(int index, std::size_t limit)
+    // while the watch lasts and passes them on; what finds no room beside the output that still
+    // waits for the relay's output is left out. Returns how many bytes it read.
+    std::size_t pump(int index, std::size_t limit)
     {
         Pending& pending = m_pending[index];
-        const ssize_t got = ::read(m_sources[index], pending.data + pending.end,
-                                   std::min(limit, sizeof pending.data - pending.end));
+        char discarded[ReadBytes];
+        const std::size_t room = pending.room();
+        char* const into = room > 0 ? pending.data + pending.end : discarded;
+        const ssize_t got = ::read(m_sources[index], into,
+                                   std::min({limit, ReadBytes, room > 0 ? room : ReadBytes}));
         if (got < 0 && (errno == EAGAIN || errno == EINTR))
-            return false;
+            return 0;
         if (got <= 0) {
             ::close(m_sources[index]);
             m_sources[index] = -1;
-            return false;
+            return 0;
         }
         if (m_watching) {
             const std::int64_t sent = std::min<std::int64_t>(got, RelayReportBytes - m_forwarded);
-            writeAll(RelayReportDescriptor, pending.data + pending.end, std::size_t(sent));
+            writeAll(RelayReportDescriptor, into, std::size_t(sent));
             m_forwarded += sent;
             m_omitted += got - sent;
         }
+        if (room == 0) {
+            leaveOut(std::size_t(got));
+            return std::size_t(got);
+        }
         pending.end += std::size_t(got);
         passOn(index);
-        return true;
+        return std::size_t(got);
     }
 
     // Writes what the relay's output takes now of what waits for it. What it cannot take any
-    // more, as when nobody reads it, is dropped.
+    // more, as when nobody reads it, is left out.
     void passOn(int index)
     {
         Pending& pending = m_pending[index];
@@ -276,11 +300,20 @@ private:
                 continue;
             if (written < 0 && errno == EAGAIN)
                 return;
-            if (written <= 0)
+            if (written <= 0) {
+                leaveOut(pending.end - pending.begin);
                 break;
+            }
             pending.begin += std::size_t(written);
         }
         pending.begin = pending.end = 0;
+    }
+
+    // Counts output that the relay's outputs did not get, for the report while the watch lasts.
+    void leaveOut(std::size_t bytes)
+    {
+        if (m_watching)
+            m_dropped += std::int64_t(bytes);
     }
 
     pid_t m_program;
@@ -295,6 +328,7 @@ private:
     RelayRecord m_end;
     std::int64_t m_forwarded = 0;
     std::int64_t m_omitted = 0;
+    std::int64_t m_dropped = 0;
 };
 
 } // namespace

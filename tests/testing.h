@@ -164,3 +164,9 @@ inline void addRealPackerRows()
     for (const RealPacker& packer : realPackers())
         QTest::newRow(packer.name) << packer.path << packer.versionLine;
 }
+
+// The trial relay built beside the program.
+inline QString relayBesideTheProgram()
+{
+    return QFileInfo(QStringLiteral(KOMPAKTOR_BINARY)).path() + QStringLiteral("/kompaktor-relay");
+}

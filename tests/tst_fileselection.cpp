@@ -614,12 +614,6 @@ private slots:
     }
 
 private:
-    static QString relayBesideTheProgram()
-    {
-        return QFileInfo(QStringLiteral(KOMPAKTOR_BINARY)).path() +
-               QStringLiteral("/kompaktor-relay");
-    }
-
     bool fileButtonsEnabled() const
     {
         const QList<QPushButton*> buttons{m_form->KompressBtn, m_form->DekompressBtn,

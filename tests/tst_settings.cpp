@@ -325,15 +325,19 @@ private slots:
                               QFileDevice::ExeOwner | QFileDevice::ReadGroup |
                               QFileDevice::ExeGroup | QFileDevice::ReadOther |
                               QFileDevice::ExeOther;
-        QVERIFY(QFile::setPermissions(m_dir->path(), open));
-        const QString prog = m_dir->filePath(QStringLiteral("prog/"));
+        // The user must reach the program and a home: in a folder of /var/tmp, open to all, as the
+        // temporary folder may be one of root's own that nobody else may enter.
+        QTemporaryDir shared(QStringLiteral("/var/tmp/kompaktor-test-XXXXXX"));
+        QVERIFY(shared.isValid());
+        QVERIFY(QFile::setPermissions(shared.path(), open));
+        const QString prog = shared.filePath(QStringLiteral("prog/"));
         QVERIFY(QDir().mkpath(prog));
         QVERIFY(QFile::copy(QStringLiteral(KOMPAKTOR_BINARY), prog + QStringLiteral("kompaktor")));
         QVERIFY(QFile(prog + QStringLiteral("upx")).open(QIODevice::WriteOnly));
         QVERIFY(QFile(prog + QStringLiteral("kompaktor.installed")).open(QIODevice::WriteOnly));
         // Each user's home, configuration folder and run-time folder.
-        const auto home = [this](uid_t user) {
-            return m_dir->filePath(QStringLiteral("home-%1").arg(user));
+        const auto home = [&shared](uid_t user) {
+            return shared.filePath(QStringLiteral("home-%1").arg(user));
         };
         const auto config = [&home](uid_t user) {
             return home(user) + QStringLiteral("/Einstellungen/Kompaktor/Kompaktor.INI");

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 Die Kompaktor-Entwickler
 
-#include "packer/launcherrortext.h"
+#include "platform/launcherrortext.h"
 #include "platform/shelllaunch.h"
+#include "testing.h"
 
 #include <QDir>
 #include <QFile>
@@ -66,13 +67,6 @@ QStringList readLines(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
-
-// Launches with watch requests use the relay that is built beside the program.
-void useRelayBesideTheProgram()
-{
-    setProgramRelayExecutable(QFileInfo(QStringLiteral(KOMPAKTOR_BINARY)).path() +
-                              QStringLiteral("/kompaktor-relay"));
 }
 
 // True when this process has no child at all, neither running nor a zombie.
@@ -156,27 +150,10 @@ void TestShellLaunch::errorTexts_data()
                                           "der DLLs, die benötigt wurde, um die\n\rAnwendung "
                                           "auszuführen, war beschädigt.");
 
-    const auto unknown = [](qint32 number, const char* shown) {
-        QTest::newRow(shown) << number
-                             << QStringLiteral("Ein unbekannter Fehler ist aufgetreten. (") +
-                                    QLatin1String(shown) + QLatin1Char(')');
-    };
-    for (const auto& [number, shown] : {std::pair<qint32, const char*>{1, "1"},
-                                        {4, "4"},
-                                        {7, "7"},
-                                        {9, "9"},
-                                        {17, "17"},
-                                        {18, "18"},
-                                        {21, "21"},
-                                        {31, "31"},
-                                        {32, "32"},
-                                        {33, "33"},
-                                        {42, "42"},
-                                        {-1, "-1"},
-                                        {-2, "-2"},
-                                        {INT_MIN, "-2147483648"},
-                                        {INT_MAX, "2147483647"}})
-        unknown(number, shown);
+    // Numbers without a message of their own, the success numbers and the extremes among them.
+    for (const qint32 number : {1, 4, 7, 9, 17, 18, 21, 31, 32, 33, 42, -1, -2, INT_MIN, INT_MAX})
+        QTest::newRow(qPrintable(QString::number(number)))
+            << number << QStringLiteral("Ein unbekannter Fehler ist aufgetreten. (%1)").arg(number);
 }
 
 void TestShellLaunch::errorTexts()
@@ -281,7 +258,7 @@ open my $done, '>', '@DONE@';
 
     CapturingOpener capture;
     QObject context;
-    useRelayBesideTheProgram();
+    setProgramRelayExecutable(relayBesideTheProgram());
     const ProgramWatchRequest watch{&context, 60000, {}};
     const int result = ShellExecute(program, capture.opener(), watched ? &watch : nullptr);
 
@@ -317,22 +294,28 @@ open my $done, '>', '@DONE@';
 void TestShellLaunch::watchGoesOnWhileOutputIsNotRead_data()
 {
     QTest::addColumn<bool>("closed");
-    QTest::newRow("ungelesen") << false;
-    QTest::newRow("geschlossen") << true;
+    QTest::addColumn<int>("lines");
+    QTest::newRow("ungelesen") << false << 20000;
+    QTest::newRow("geschlossen") << true << 20000;
+    // Far more than the pipe and the relay hold.
+    QTest::newRow("ungelesen, 3 MB") << false << 450000;
 }
 
 void TestShellLaunch::watchGoesOnWhileOutputIsNotRead()
 {
     // Our standard output is a pipe that nobody reads, or closed, while the program writes more
     // than a pipe holds and exits: the watch still gets the program's end and the start of what
-    // it wrote, and an unread pipe gets all of it once it is read.
+    // it wrote, and an unread pipe gets all of it once it is read, but for what did not fit in
+    // the meantime, which the watch counts.
     QFETCH(bool, closed);
+    QFETCH(int, lines);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString program = dir.filePath(QStringLiteral("program"));
-    QVERIFY(writeFile(program, "#!/bin/sh\nseq 20000\nexit 3\n", Executable));
+    QVERIFY(writeFile(program, "#!/bin/sh\nseq " + QByteArray::number(lines) + "\nexit 3\n",
+                      Executable));
     QByteArray written;
-    for (int i = 1; i <= 20000; ++i)
+    for (int i = 1; i <= lines; ++i)
         written += QByteArray::number(i) + '\n';
 
     int unread[2];
@@ -341,7 +324,7 @@ void TestShellLaunch::watchGoesOnWhileOutputIsNotRead()
     std::optional<ProgramEnd> end;
     QObject context;
     const ProgramWatchRequest watch{&context, 60000, [&](const ProgramEnd& e) { end = e; }};
-    useRelayBesideTheProgram();
+    setProgramRelayExecutable(relayBesideTheProgram());
     std::fflush(stdout);
     const int ourOutput = ::dup(STDOUT_FILENO);
     // Closed for the relay only, when it starts: here the number stays taken.
@@ -352,11 +335,13 @@ void TestShellLaunch::watchGoesOnWhileOutputIsNotRead()
     ::close(ourOutput);
     QVERIFY(result > 32);
 
-    QTRY_VERIFY_WITH_TIMEOUT(end.has_value(), 10000);
+    // The watch ends it, not the test.
+    QTRY_VERIFY_WITH_TIMEOUT(end.has_value(), 2 * watch.milliseconds);
     QCOMPARE(end->outcome, ProgramEnd::Outcome::Exited);
     QCOMPARE(end->value, 3);
     QCOMPARE(end->output, written.left(WatchedOutputBytes));
     QCOMPARE(end->omittedBytes, written.size() - WatchedOutputBytes);
+    QCOMPARE(end->droppedBytes > 0, lines > 20000);
     if (closed)
         return;
 
@@ -366,7 +351,8 @@ void TestShellLaunch::watchGoesOnWhileOutputIsNotRead()
     ssize_t got;
     while ((got = ::read(unread[0], buffer, sizeof buffer)) > 0)
         passed.append(buffer, got);
-    QCOMPARE(passed, written);
+    QCOMPARE(passed, written.left(passed.size()));
+    QCOMPARE(passed.size() + end->droppedBytes, written.size());
 }
 
 void TestShellLaunch::failedStarts_data()

@@ -12,7 +12,9 @@ screenshot=$3
 title='Kompaktor    Das Schaltpult für den Packer eXecutapler Dateien'
 
 work=$(mktemp -d)
-trap 'kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
+pid=
+# The program saves its options into the folder as it ends: the folder goes once it has ended.
+trap 'kill $pid 2>/dev/null || true; wait $pid 2>/dev/null || true; rm -rf "$work"' EXIT
 mkdir "$work/Kompaktor Programm"
 program=$work/Kompaktor\ Programm/kompaktor
 cp "$1" "$program"

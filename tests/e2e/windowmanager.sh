@@ -12,7 +12,8 @@ title='Kompaktor    Das Schaltpult für den Packer eXecutapler Dateien'
 work=$(mktemp -d)
 pid=
 wm=
-trap 'kill $pid $wm 2>/dev/null || true; rm -rf "$work"' EXIT
+# The program saves its options into the folder as it ends: the folder goes once it has ended.
+trap 'kill $pid $wm 2>/dev/null || true; wait $pid $wm 2>/dev/null || true; rm -rf "$work"' EXIT
 cp "$1" "$work/kompaktor"
 export XDG_RUNTIME_DIR=$work
 unset QT_QPA_PLATFORM

@@ -11,7 +11,7 @@
 set -euo pipefail
 work=$(mktemp -d)
 xvfb=
-trap 'if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; fi; rm -rf "$work"' EXIT
+trap 'if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true; fi; rm -rf "$work"' EXIT
 mkfifo "$work/ready"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/ready" 2>"$work/log" &
 xvfb=$!

@@ -35,4 +35,7 @@ struct RelayRecord {
     std::int64_t microseconds = 0;
     // How many bytes of output more the program wrote than the report got.
     std::int64_t omittedBytes = 0;
+    // How many bytes of what it wrote while the watch lasted the relay's own standard output and
+    // error did not take: they were left out there.
+    std::int64_t droppedBytes = 0;
 };

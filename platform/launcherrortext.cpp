@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 Die Kompaktor-Entwickler
 
-#include "packer/launcherrortext.h"
+#include "platform/launcherrortext.h"
 
 QString LaunchErrorText(qint32 number)
 {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 Die Kompaktor-Entwickler
 
-#include "packer/outputdecoder.h"
+#include "platform/outputdecoder.h"
 
 #include <array>
 #include <utility>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 Die Kompaktor-Entwickler
 
-#include "packer/trialreport.h"
+#include "platform/trialreport.h"
 
-#include "packer/outputdecoder.h"
+#include "platform/outputdecoder.h"
 
 #include <csignal>
 
@@ -83,6 +83,11 @@ QString trialReport(const QString& program, const ProgramEnd& end)
     if (end.omittedBytes > 0)
         report += QStringLiteral("*** Weitere %1 Bytes der Ausgabe wurden ausgelassen. ***")
                       .arg(end.omittedBytes) +
+                  lineBreak;
+    if (end.droppedBytes > 0)
+        report += QStringLiteral("*** %1 Bytes der Ausgabe wurden nicht an die Standardausgabe "
+                                 "von Kompaktor weitergegeben, weil sie dort niemand annahm. ***")
+                      .arg(end.droppedBytes) +
                   lineBreak;
     if (end.outcome == ProgramEnd::Outcome::Signalled) {
         const QString name = signalName(end.value);
