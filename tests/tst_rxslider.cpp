@@ -54,6 +54,19 @@ struct Trackbar {
         return slider->grab().toImage().convertToFormat(QImage::Format_RGB32);
     }
     QRgb background() const { return slider->palette().color(QPalette::Window).rgb(); }
+    // The repeat timer, which only repeat() fires from then on.
+    QTimer* holdRepeatTimer() const
+    {
+        slider->setRepeatInterval(std::chrono::hours(1));
+        return slider->findChild<QTimer*>(QStringLiteral("repeatTimer"));
+    }
+    // Fires the running repeat timer once, as when its interval runs out.
+    static void repeat(QTimer* timer)
+    {
+        QVERIFY(timer && timer->isActive());
+        QTimerEvent tick(timer->timerId());
+        QCoreApplication::sendEvent(timer, &tick);
+    }
 };
 
 // A mouse move without a button, as the pointer passes over the control.
@@ -421,31 +434,30 @@ private slots:
     {
         Trackbar bar;
         TRxSlider* slider = bar.slider;
-        auto* timer = slider->findChild<QTimer*>(QStringLiteral("repeatTimer"));
-        QVERIFY(timer);
-        QCOMPARE(timer->interval(), 400);
+        QCOMPARE(slider->repeatInterval(), std::chrono::milliseconds(400));
+        QTimer* timer = bar.holdRepeatTimer();
 
-        // Right of the thumb: one step at once, then one every 400 ms.
+        // Right of the thumb: one step at once, then one each time the repeat timer runs out.
         QTest::mousePress(slider, Qt::LeftButton, {}, QPoint(300, 14));
         QCOMPARE(slider->value(), 100000);
         QVERIFY(slider->isRulerHeld());
         QVERIFY(slider->isRepeatTimerOn());
-        QVERIFY(timer->isActive());
-        QTRY_COMPARE_WITH_TIMEOUT(slider->value(), 200000, 2000);
+        Trackbar::repeat(timer);
+        QCOMPARE(slider->value(), 200000);
         QCOMPARE(bar.done->count(), 0);
 
         // On the other side of the thumb the stepping stops, the press goes on.
         QTest::mouseMove(slider, QPoint(8, 14));
-        const int stopped = slider->value();
-        QTest::qWait(900);
-        QCOMPARE(slider->value(), stopped);
+        Trackbar::repeat(timer);
+        Trackbar::repeat(timer);
+        QCOMPARE(slider->value(), 200000);
         QVERIFY(slider->isRulerHeld());
 
         QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(8, 14));
         QVERIFY(!slider->isRulerHeld());
         QVERIFY(!timer->isActive());
         QCOMPARE(bar.done->count(), 1);
-        QCOMPARE(bar.changes->count(), stopped / 100000);
+        QCOMPARE(bar.changes->count(), 2);
     }
 
     // The stepping ends where the thumb reaches the mouse point.
@@ -453,10 +465,13 @@ private slots:
     {
         Trackbar bar;
         TRxSlider* slider = bar.slider;
+        QTimer* timer = bar.holdRepeatTimer();
         QTest::mousePress(slider, Qt::LeftButton, {}, QPoint(60, 14));
         QCOMPARE(slider->value(), 100000);
-        QTRY_COMPARE_WITH_TIMEOUT(slider->value(), 200000, 2000);
-        QTest::qWait(900);
+        Trackbar::repeat(timer);
+        QCOMPARE(slider->value(), 200000);
+        Trackbar::repeat(timer);
+        Trackbar::repeat(timer);
         QCOMPARE(slider->value(), 200000);
         QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(60, 14));
         QCOMPARE(bar.done->count(), 1);
