@@ -208,7 +208,7 @@ private slots:
             << int(S::bsToolWindow) << all << TRect{103, 53, 385, 68} << int(biSystemMenu);
         QTest::newRow("sizeable tool window")
             << int(S::bsSizeToolWin) << usual << TRect{104, 54, 384, 69} << int(biSystemMenu);
-        QTest::newRow("none") << int(S::bsNone) << usual << TRect{100, 50, 346, 68} << usual;
+        QTest::newRow("none") << int(S::bsNone) << usual << TRect{100, 50, 100, 50} << usual;
     }
 
     void captionBarRect()
@@ -391,7 +391,7 @@ private slots:
         form->WindowProc = [&received, &paintsWhole,
                             handler = form->WindowProc](TMessage& message) {
             if (message.Msg == WM_NCPAINT && message.WParam != WholeWindowRegion)
-                received = *reinterpret_cast<const QRegion*>(message.WParam);
+                received = RegionOfParam(message.WParam, QRect());
             paintsWhole |= (message.Msg == WM_NCPAINT && message.WParam == WholeWindowRegion) ||
                            (message.Msg == WM_NCACTIVATE && message.LParam != -1);
             handler(message);
