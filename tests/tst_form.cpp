@@ -316,7 +316,7 @@ private slots:
         // Paint over the caption, then repaint only its left half: the right half stays.
         surface.fill(Qt::green);
         QRegion region(QRect(form.pos(), QSize(100, 22)));
-        form.SendMessage(WM_NCPAINT, reinterpret_cast<std::intptr_t>(&region), 0);
+        form.SendMessage(WM_NCPAINT, RegionParam(region), 0);
         QVERIFY(near(surface.pixelColor(3, 12), GetSysColor(COLOR_ACTIVECAPTION)));
         QCOMPARE(surface.pixelColor(150, 12), QColor(Qt::green));
 

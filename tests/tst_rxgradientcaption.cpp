@@ -409,6 +409,14 @@ private slots:
         QVERIFY(paintsAroundTheBar([&] { form->SendMessage(WM_NCPAINT, WholeWindowRegion, 0); }));
         QVERIFY(paintsAroundTheBar([&] { form->SendMessage(WM_NCACTIVATE, 0, 0); }));
         QVERIFY(!paintsWhole);
+        // A paint away from the bar leaves the bar as it is.
+        QImage& surface = form->windowSurface();
+        surface.setPixelColor(3, 3, Qt::green);
+        const QRegion bottom(QRect(form->windowRect().bottomLeft() - QPoint(0, 1), QSize(9, 2)));
+        form->SendMessage(WM_NCPAINT, RegionParam(bottom), 0);
+        QCOMPARE(surface.pixelColor(3, 3), QColor(Qt::green));
+        caption->UpdateCaption();
+        QVERIFY(surface.pixelColor(3, 3) != QColor(Qt::green));
 
         // Switched off, the window gets the whole region and its own procedure back.
         caption->setActive(false);

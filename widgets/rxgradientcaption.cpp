@@ -482,22 +482,19 @@ void TRxGradientCaption::HookBeforeMessage(TMessage& Msg, bool& Handled)
 void TRxGradientCaption::HookAfterMessage(TMessage& Msg, bool&)
 {
     // The exchanged region goes back also when the caption was switched off meanwhile.
-    if (Msg.Msg == WM_NCPAINT && m_regionSwap) {
+    const bool barAsked = Msg.Msg == WM_NCPAINT && m_regionSwap;
+    if (barAsked) {
         Msg.WParam = m_regionSwap->asked;
         m_regionSwap.reset();
     }
     if (!Active())
         return;
-    switch (Msg.Msg) {
-    case WM_NCPAINT:
+    // The bar is painted once for each paint that reaches it.
+    if (barAsked) {
         paintOnForm();
-        break;
-    case WM_NCACTIVATE:
+    } else if (Msg.Msg == WM_NCACTIVATE) {
         if (Form* form = OwnerForm())
             form->SendMessage(WM_NCPAINT, WholeWindowRegion, 0);
-        break;
-    default:
-        break;
     }
 }
 
