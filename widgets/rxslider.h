@@ -172,6 +172,10 @@ private:
     void updateCursor(const QPoint& point);
     void showCursor();
     void paintControl(QPainter& painter, bool copy);
+    // Draws the bevel and returns the area inside it.
+    QRect paintBevel(QPainter& painter) const;
+    void paintFocusFrame(QPainter& painter) const;
+    void paintThumb(QPainter& painter, QPoint point, bool pressed) const;
     void setFocusChanged(bool focused);
 
     quint8 m_userImages = 0;
