@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -33,12 +34,28 @@ protected:
     }
 };
 
+// The recorded messages of the given kinds, in order.
+std::vector<TMessage> only(const std::vector<TMessage>& messages,
+                           std::initializer_list<std::uint32_t> kinds)
+{
+    std::vector<TMessage> result;
+    for (const TMessage& m : messages) {
+        if (std::find(kinds.begin(), kinds.end(), m.Msg) != kinds.end())
+            result.push_back(m);
+    }
+    return result;
+}
+
 int count(const std::vector<TMessage>& messages, std::uint32_t msg)
 {
-    int n = 0;
-    for (const TMessage& m : messages)
-        n += m.Msg == msg ? 1 : 0;
-    return n;
+    return int(only(messages, {msg}).size());
+}
+
+// Shows the form and waits until it is on the screen.
+bool shown(Form& form)
+{
+    form.show();
+    return QTest::qWaitForWindowExposed(&form);
 }
 
 // Colours of a smooth gradient a pixel apart differ a little.
@@ -80,8 +97,7 @@ private slots:
         Form form(QSize(200, 100), TFormBorderStyle(style));
         QCOMPARE(form.frameMargins(), frame);
         QCOMPARE(form.size(), QSize(200, 100).grownBy(frame));
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(shown(form));
         QCOMPARE(form.clientArea()->geometry(),
                  QRect(QPoint(frame.left(), frame.top()), QSize(200, 100)));
     }
@@ -144,8 +160,7 @@ private slots:
     {
         RecordingForm form(QSize(200, 100));
         form.move(100, 100);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(shown(form));
         std::vector<TRect> proposed;
         form.WindowProc = [&form, &proposed, handler = form.WindowProc](TMessage& message) {
             if (message.Msg == WM_MOVING) {
@@ -172,8 +187,7 @@ private slots:
     {
         RecordingForm form(QSize(200, 100), TFormBorderStyle::bsSizeable);
         form.move(100, 100);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(shown(form));
         std::intptr_t edge = 0;
         form.WindowProc = [&edge, handler = form.WindowProc](TMessage& message) {
             if (message.Msg == WM_SIZING) {
@@ -193,8 +207,7 @@ private slots:
     void captionButtonsSendSystemCommands()
     {
         RecordingForm form(QSize(200, 100));
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(shown(form));
         const auto click = [&form](std::intptr_t button) {
             const QPoint p = form.captionButtonRect(button).center();
             QTest::mouseClick(&form, Qt::LeftButton, {}, p);
@@ -218,10 +231,8 @@ private slots:
         click(HTCLOSE);
         QTRY_VERIFY(!form.isVisible());
         std::vector<std::intptr_t> commands;
-        for (const TMessage& m : form.seen) {
-            if (m.Msg == WM_SYSCOMMAND)
-                commands.push_back(m.WParam);
-        }
+        for (const TMessage& m : only(form.seen, {WM_SYSCOMMAND}))
+            commands.push_back(m.WParam);
         QCOMPARE(commands,
                  (std::vector<std::intptr_t>{SC_MAXIMIZE, SC_RESTORE, SC_MINIMIZE, SC_CLOSE}));
     }
@@ -229,32 +240,24 @@ private slots:
     void altF4Closes()
     {
         RecordingForm form(QSize(200, 100));
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(shown(form));
         QTest::keyClick(&form, Qt::Key_Escape);
         QVERIFY(form.isVisible());
         QTest::keyClick(&form, Qt::Key_F4, Qt::AltModifier);
         QVERIFY(!form.isVisible());
-        QCOMPARE(count(form.seen, WM_SYSCOMMAND), 1);
-        for (const TMessage& m : form.seen) {
-            if (m.Msg == WM_SYSCOMMAND)
-                QCOMPARE(m.WParam, SC_CLOSE);
-        }
+        const std::vector<TMessage> commands = only(form.seen, {WM_SYSCOMMAND});
+        QCOMPARE(commands.size(), std::size_t(1));
+        QCOMPARE(commands[0].WParam, SC_CLOSE);
     }
 
     void rightClickOnTheFrame()
     {
         RecordingForm form(QSize(200, 100));
         form.move(10, 10);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(shown(form));
         QTest::mouseClick(&form, Qt::RightButton, {}, QPoint(60, 10));
         QTest::mouseClick(&form, Qt::RightButton, {}, QPoint(60, 60));
-        std::vector<TMessage> right;
-        for (const TMessage& m : form.seen) {
-            if (m.Msg == WM_NCRBUTTONDOWN || m.Msg == WM_NCRBUTTONUP)
-                right.push_back(m);
-        }
+        const std::vector<TMessage> right = only(form.seen, {WM_NCRBUTTONDOWN, WM_NCRBUTTONUP});
         QCOMPARE(right.size(), std::size_t(2));
         QCOMPARE(right[0].Msg, WM_NCRBUTTONDOWN);
         QCOMPARE(right[1].Msg, WM_NCRBUTTONUP);
@@ -302,8 +305,7 @@ private slots:
         Form form(QSize(200, 100));
         form.setWindowTitle(QStringLiteral("Titel"));
         form.move(0, 0);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(shown(form));
         QImage& surface = form.windowSurface();
         QCOMPARE(surface.size(), QSize(206, 125));
         form.SendMessage(WM_NCACTIVATE, 1, 0);

@@ -4,6 +4,7 @@
 #include "app/application.h"
 #include "app/tupxform1.h"
 #include "platform/sysmetrics.h"
+#include "testing.h"
 #include "widgets/magneticform.h"
 
 #include <QDir>
@@ -210,14 +211,10 @@ private slots:
     void mainWindowSnapsWhileDragged()
     {
         QTemporaryDir dir;
-        const QString prog = dir.path() + QStringLiteral("/");
-        QFile packer(prog + QStringLiteral("upx"));
-        QVERIFY(packer.open(QIODevice::WriteOnly));
-        TUPXForm1 form(prog + QStringLiteral("kompaktor"));
+        const auto shown = shownMainWindow(dir.path());
+        TUPXForm1& form = *shown;
         QVERIFY(form.MagneticForm1);
         QCOMPARE(form.MagneticForm1->HostForm(), &form);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
         form.move(100, 40);
         QCOMPARE(form.pos(), QPoint(100, 40));
 

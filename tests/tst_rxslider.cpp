@@ -19,6 +19,27 @@ const QRgb Light = qRgb(0xC0, 0xC0, 0xC0);
 const QRgb Dark = qRgb(0x80, 0x80, 0x80);
 const QRgb Black = qRgb(0x00, 0x00, 0x00);
 
+QImage rendered(QWidget* widget)
+{
+    return widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// How many pixels of a row are black.
+int blackIn(const QImage& image, int y)
+{
+    int black = 0;
+    for (int x = 0; x < image.width(); ++x)
+        black += image.pixel(x, y) == Black;
+    return black;
+}
+
+// A slider of the default size in a shown window.
+struct ShownSlider {
+    QWidget parent;
+    TRxSlider* slider = new TRxSlider(&parent);
+    ShownSlider() { parent.show(); }
+};
+
 // The memory slider of the options page, set up in the order the main window uses.
 struct Trackbar {
     std::unique_ptr<QWidget> parent = std::make_unique<QWidget>();
@@ -49,10 +70,7 @@ struct Trackbar {
         delete changes;
         delete done;
     }
-    QImage rendered() const
-    {
-        return slider->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    }
+    QImage rendered() const { return ::rendered(slider); }
     QRgb background() const { return slider->palette().color(QPalette::Window).rgb(); }
     // The repeat timer, which only repeat() fires from then on.
     QTimer* holdRepeatTimer() const
@@ -576,10 +594,7 @@ private slots:
 
         // The eleven points: 5 pixels at both ends, 3 between, from y = 24.
         const QList<int> points{10, 55, 99, 144, 189, 233, 278, 323, 367, 412, 452};
-        int black = 0;
-        for (int x = 0; x < image.width(); ++x)
-            black += image.pixel(x, 24) == Black;
-        QCOMPARE(black, points.size());
+        QCOMPARE(blackIn(image, 24), points.size());
         for (const int x : points) {
             const int length = x == points.first() || x == points.last() ? 5 : 3;
             for (int y = 24; y < 24 + length; ++y)
@@ -642,10 +657,7 @@ private slots:
         connect(bar.slider, &TRxSlider::OnDrawPoints, bar.slider,
                 [&bar] { bar.slider->DrawTickMarks(500000, 2, 4); });
         const QImage image = bar.rendered();
-        int black = 0;
-        for (int x = 0; x < image.width(); ++x)
-            black += image.pixel(x, 24) == Black;
-        QCOMPARE(black, 3);
+        QCOMPARE(blackIn(image, 24), 3);
         QCOMPARE(image.pixel(10, 27), Black);
         QCOMPARE(image.pixel(10 + 223, 25), Black);
         QCOMPARE(image.pixel(10 + 223, 26), bar.background());
@@ -655,9 +667,8 @@ private slots:
 
     void vertical()
     {
-        QWidget parent;
-        auto* slider = new TRxSlider(&parent);
-        parent.show();
+        ShownSlider shown;
+        TRxSlider* slider = shown.slider;
         slider->move(5, 7);
         slider->setFocus();
         slider->setOrientation(TRxSlider::soVertical);
@@ -688,7 +699,7 @@ private slots:
         QCOMPARE(slider->thumbBox().top(), 6);
 
         // The picture: the vertical thumb at the top, pointing right.
-        const QImage image = slider->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage image = rendered(slider);
         QCOMPARE(image.pixel(7, 6), Black);
         QCOMPARE(image.pixel(7, 7), White);
         QCOMPARE(image.pixel(13, 100), Dark);
@@ -713,15 +724,14 @@ private slots:
         QFETCH(int, style);
         QFETCH(QRgb, topLeft);
         QFETCH(QRgb, bottomRight);
-        QWidget parent;
-        auto* slider = new TRxSlider(&parent);
-        parent.show();
+        ShownSlider shown;
+        TRxSlider* slider = shown.slider;
         slider->setBevelStyle(TRxSlider::TPanelBevel(style));
         QCOMPARE(slider->ContentRect(), QRect(1, 1, 148, 38));
         QCOMPARE(slider->rulerImage().width(), 136);
         QCOMPARE(slider->thumbBox().topLeft(), QPoint(7, 7));
         QCOMPARE(slider->rulerOrigin(), QPoint(7, 11));
-        const QImage image = slider->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage image = rendered(slider);
         QCOMPARE(image.pixel(0, 0), topLeft);
         QCOMPARE(image.pixel(0, 38), topLeft);
         QCOMPARE(image.pixel(148, 0), topLeft);
@@ -734,9 +744,8 @@ private slots:
 
     void oneThumbState()
     {
-        QWidget parent;
-        auto* slider = new TRxSlider(&parent);
-        parent.show();
+        ShownSlider shown;
+        TRxSlider* slider = shown.slider;
         slider->setNumThumbStates(1);
         QCOMPARE(slider->thumbBox().size(), QSize(18, 17));
         QCOMPARE(slider->travelLength(), 138 - 18);
