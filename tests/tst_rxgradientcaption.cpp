@@ -335,9 +335,7 @@ private slots:
         QVERIFY(caption->Font().font.italic());
         QCOMPARE(caption->CaptionHook()->WinControl(), form.get());
 
-        form->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(form.get()));
-        QTRY_VERIFY(caption->WindowActive());
+        QVERIFY(activated(*form));
         QImage& surface = form->windowSurface();
         // Bar 707 wide: the gradient starts 176 pixels to the left; x 0 lies in band 13.
         QCOMPARE(surface.pixelColor(3, 3), rgb(34, 42, 50));
@@ -366,9 +364,7 @@ private slots:
     {
         auto form = mainWindow();
         TRxGradientCaption* caption = form->RxGradientCaption1;
-        form->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(form.get()));
-        QTRY_VERIFY(caption->WindowActive());
+        QVERIFY(activated(*form));
         QImage& surface = form->windowSurface();
         caption->setGradientSteps(256);
         QCOMPARE(surface.pixelColor(3 + 706, 20), rgb(0, 0, 0));
@@ -470,6 +466,14 @@ private slots:
 
 private:
     std::unique_ptr<TUPXForm1> mainWindow() { return shownMainWindow(m_dir.path()); }
+
+    // Makes the main window the active one and waits until its caption has followed.
+    static bool activated(TUPXForm1& form)
+    {
+        form.activateWindow();
+        return QTest::qWaitForWindowActive(&form) &&
+               QTest::qWaitFor([&form] { return form.RxGradientCaption1->WindowActive(); });
+    }
 
     QTemporaryDir m_dir;
 };

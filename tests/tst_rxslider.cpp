@@ -144,15 +144,8 @@ private slots:
         QCOMPARE(slider.maxValue(), 100);
         QCOMPARE(slider.increment(), 10);
         QCOMPARE(slider.value(), 0);
-        QCOMPARE(slider.numThumbStates(), 2);
-        QCOMPARE(slider.edgeSize(), 2);
-        QCOMPARE(slider.bevelStyle(), TRxSlider::bvNone);
-        QCOMPARE(slider.orientation(), TRxSlider::soHorizontal);
         QCOMPARE(slider.options(),
                  TRxSlider::soShowFocus | TRxSlider::soShowPoints | TRxSlider::soSmooth);
-        QCOMPARE(slider.focusPolicy(), Qt::StrongFocus);
-        QCOMPARE(slider.userImages(), quint8(0));
-        QCOMPARE(slider.property("Value").toInt(), 0);
         // The layout of the default size is made at once.
         QCOMPARE(slider.rulerImage().size(), QSize(138, 8));
         QCOMPARE(slider.thumbBox(), QRect(6, 6, 9, 17));
