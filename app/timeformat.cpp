@@ -25,17 +25,53 @@ bool isAmPmMarker(QChar c)
            c == QLatin1Char('b');
 }
 
-// Reads a QLocale time format: quoted text ('' is a quote), runs of one pattern letter, and
-// other characters as literal text.
-TimeFormatFacts readTimeFormat(const QString& format)
+// The text quoted from the quote at i on, where '' stands for a quote (and alone is one);
+// moves i past the closing quote.
+QString readQuoted(const QString& format, qsizetype& i)
 {
+    QString text;
+    ++i;
+    while (i < format.size()) {
+        if (format.at(i) == QLatin1Char('\'')) {
+            if (i + 1 < format.size() && format.at(i + 1) == QLatin1Char('\'')) {
+                text += QLatin1Char('\'');
+                i += 2;
+                continue;
+            }
+            ++i;
+            break;
+        }
+        text += format.at(i++);
+    }
+    return text.isEmpty() ? QStringLiteral("'") : text;
+}
+
+// The end of the pattern field at i: a run of one letter, or the AM/PM marker "AP" or "ap".
+qsizetype fieldEnd(const QString& format, qsizetype i)
+{
+    const QChar c = format.at(i);
+    qsizetype end = i + 1;
+    if ((c == QLatin1Char('A') || c == QLatin1Char('a')) && end < format.size() &&
+        (format.at(end) == QLatin1Char('P') || format.at(end) == QLatin1Char('p')))
+        return end + 1;
+    while (end < format.size() && format.at(end) == c)
+        ++end;
+    return end;
+}
+
+// Gathers the facts from the fields and literal texts of a format, in order.
+class TimeFormatReader {
+public:
     TimeFormatFacts facts;
-    enum { BeforeHour, AfterHour, Done } state = BeforeHour;
-    const auto literal = [&](const QString& text) {
-        if (state == AfterHour)
+
+    void literal(const QString& text)
+    {
+        if (m_state == AfterHour)
             facts.hourMinuteText += text;
-    };
-    const auto field = [&](const QString& text) {
+    }
+
+    void field(const QString& text)
+    {
         const QChar letter = text.front();
         if (isAmPmMarker(letter)) {
             if (facts.marker.isEmpty()) {
@@ -45,49 +81,38 @@ TimeFormatFacts readTimeFormat(const QString& format)
         } else if ((letter == QLatin1Char('h') || letter == QLatin1Char('H')) &&
                    facts.hour.isEmpty()) {
             facts.hour = text.left(2);
-            state = AfterHour;
+            m_state = AfterHour;
             return;
-        } else if (letter == QLatin1Char('m') && state == AfterHour) {
+        } else if (letter == QLatin1Char('m') && m_state == AfterHour) {
             facts.minutesFollowHour = true;
         }
-        if (state == AfterHour)
-            state = Done;
-    };
+        if (m_state == AfterHour)
+            m_state = Done;
+    }
 
+private:
+    enum { BeforeHour, AfterHour, Done } m_state = BeforeHour;
+};
+
+// Reads a QLocale time format: quoted text ('' is a quote), runs of one pattern letter, and
+// other characters as literal text.
+TimeFormatFacts readTimeFormat(const QString& format)
+{
+    TimeFormatReader reader;
     for (qsizetype i = 0; i < format.size();) {
         const QChar c = format.at(i);
         if (c == QLatin1Char('\'')) {
-            QString text;
-            ++i;
-            while (i < format.size()) {
-                if (format.at(i) == QLatin1Char('\'')) {
-                    if (i + 1 < format.size() && format.at(i + 1) == QLatin1Char('\'')) {
-                        text += QLatin1Char('\'');
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                text += format.at(i++);
-            }
-            literal(text.isEmpty() ? QStringLiteral("'") : text);
+            reader.literal(readQuoted(format, i));
         } else if (c.isLetter() && c.unicode() < 0x80) {
-            qsizetype end = i + 1;
-            if ((c == QLatin1Char('A') || c == QLatin1Char('a')) && end < format.size() &&
-                (format.at(end) == QLatin1Char('P') || format.at(end) == QLatin1Char('p')))
-                ++end;
-            else
-                while (end < format.size() && format.at(end) == c)
-                    ++end;
-            field(format.mid(i, end - i));
+            const qsizetype end = fieldEnd(format, i);
+            reader.field(format.mid(i, end - i));
             i = end;
         } else {
-            literal(QString(c));
+            reader.literal(QString(c));
             ++i;
         }
     }
-    return facts;
+    return reader.facts;
 }
 
 // The separator that a format puts between hour and minutes, when it is one: punctuation such

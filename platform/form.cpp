@@ -54,6 +54,77 @@ QFont captionFont(TFormBorderStyle style)
     return font;
 }
 
+QRect CaptionGeometry::icon() const
+{
+    if (iconCell.isEmpty())
+        return {};
+    const QSize size(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
+    return QRect(iconCell.left() + 1 + (iconCell.width() - size.width()) / 2,
+                 iconCell.top() + (iconCell.height() - size.height()) / 2, size.width(),
+                 size.height());
+}
+
+QRect CaptionGeometry::title() const
+{
+    const int left = (iconCell.isEmpty() ? bar.left() : iconCell.right() + 1) + 2;
+    int right = bar.right() - 2;
+    for (const QRect& button : {minimise, maximise, close}) {
+        if (!button.isEmpty())
+            right = std::min(right, button.left() - 2);
+    }
+    return QRect(left, bar.top(), std::max(0, right - left), bar.height());
+}
+
+QRect CaptionGeometry::button(std::intptr_t hit) const
+{
+    switch (hit) {
+    case HTCLOSE:
+        return close;
+    case HTMAXBUTTON:
+        return maximise;
+    case HTMINBUTTON:
+        return minimise;
+    default:
+        return {};
+    }
+}
+
+CaptionGeometry captionGeometry(QSize window, TFormBorderStyle style, TBorderIcons icons)
+{
+    CaptionGeometry caption;
+    if (style == TFormBorderStyle::bsNone)
+        return caption;
+    const int border = Form::frameMargins(style).left();
+    caption.bar = QRect(border, border, window.width() - 2 * border, captionHeight(style) - 1);
+    if (!(icons & biSystemMenu))
+        return caption;
+    if (style == TFormBorderStyle::bsSingle || style == TFormBorderStyle::bsSizeable)
+        caption.iconCell =
+            QRect(caption.bar.topLeft(), QSize(caption.bar.height(), caption.bar.height()));
+    const bool tool = isToolWindow(style);
+    const int buttonWidth = GetSystemMetrics(tool ? SM_CXSMSIZE : SM_CXSIZE) - 2;
+    const int buttonHeight = GetSystemMetrics(tool ? SM_CYSMSIZE : SM_CYSIZE) - 4;
+    caption.close =
+        QRect(window.width() - border - 2 - buttonWidth, border + 2, buttonWidth, buttonHeight);
+    if (!tool && style != TFormBorderStyle::bsDialog && (icons & (biMinimize | biMaximize))) {
+        caption.maximise = caption.close.translated(-buttonWidth - 2, 0);
+        caption.minimise = caption.close.translated(-2 * buttonWidth - 2, 0);
+    }
+    return caption;
+}
+
+std::intptr_t RegionParam(const QRegion& region)
+{
+    return reinterpret_cast<std::intptr_t>(&region);
+}
+
+QRegion RegionOfParam(std::intptr_t wParam, const QRect& windowRect)
+{
+    if (wParam == WholeWindowRegion || wParam == 0)
+        return QRegion(windowRect);
+    return *reinterpret_cast<const QRegion*>(wParam);
+}
+
 WNDPROC MakeWindowProc(decltype(WindowProcedure::call) call)
 {
     auto proc = std::make_shared<WindowProcedure>();
@@ -227,15 +298,11 @@ void Form::DefWindowProc(TMessage& message)
     case WM_NCHITTEST:
         message.Result = hitTest(QPoint(PointParamX(message.LParam), PointParamY(message.LParam)));
         break;
-    case WM_NCPAINT: {
-        QRegion clip(m_surface.rect());
-        if (message.WParam != WholeWindowRegion && message.WParam != 0)
-            clip &= reinterpret_cast<const QRegion*>(message.WParam)
-                        ->translated(-windowRect().topLeft());
-        paintFrame(clip);
+    case WM_NCPAINT:
+        paintFrame(QRegion(m_surface.rect()) &
+                   RegionOfParam(message.WParam, windowRect()).translated(-windowRect().topLeft()));
         surfaceChanged();
         break;
-    }
     case WM_NCACTIVATE:
         m_frameActive = message.WParam != 0;
         // -1 leaves the repainting to the sender: a window that draws its own caption.
@@ -405,26 +472,7 @@ void Form::applySizeConstraints()
 
 QRect Form::captionButtonRect(std::intptr_t hit) const
 {
-    if (m_borderStyle == TFormBorderStyle::bsNone || !(m_borderIcons & biSystemMenu))
-        return {};
-    const bool tool = isToolWindow(m_borderStyle);
-    const bool minMax = !tool && m_borderStyle != TFormBorderStyle::bsDialog &&
-                        (m_borderIcons & (biMinimize | biMaximize));
-    const int border = frameMargins().left();
-    const int buttonWidth = GetSystemMetrics(tool ? SM_CXSMSIZE : SM_CXSIZE) - 2;
-    const int buttonHeight = GetSystemMetrics(tool ? SM_CYSMSIZE : SM_CYSIZE) - 4;
-    const int top = border + 2;
-    const QRect close(width() - border - 2 - buttonWidth, top, buttonWidth, buttonHeight);
-    switch (hit) {
-    case HTCLOSE:
-        return close;
-    case HTMAXBUTTON:
-        return minMax ? close.translated(-buttonWidth - 2, 0) : QRect();
-    case HTMINBUTTON:
-        return minMax ? close.translated(-2 * buttonWidth - 2, 0) : QRect();
-    default:
-        return {};
-    }
+    return captionGeometry().button(hit);
 }
 
 std::intptr_t Form::hitTest(QPoint global) const
@@ -460,10 +508,8 @@ std::intptr_t Form::hitTest(QPoint global) const
         if (captionButtonRect(button).contains(p))
             return button;
     }
-    const bool icon =
-        (m_borderIcons & biSystemMenu) && (m_borderStyle == TFormBorderStyle::bsSingle ||
-                                           m_borderStyle == TFormBorderStyle::bsSizeable);
-    if (icon && p.x() < border + captionHeight(m_borderStyle) - 1)
+    const QRect iconCell = captionGeometry().iconCell;
+    if (!iconCell.isEmpty() && p.x() <= iconCell.right())
         return HTSYSMENU;
     return HTCAPTION;
 }
@@ -474,29 +520,49 @@ void Form::paintFrame(const QRegion& clip)
         return;
     QPainter painter(&m_surface);
     painter.setClipRegion(clip & frameRegion());
-    const int w = width();
-    const int h = height();
     painter.fillRect(m_surface.rect(), GetSysColor(COLOR_BTNFACE));
     if (m_borderStyle == TFormBorderStyle::bsNone)
         return;
+    paintEdges(painter);
+    const CaptionGeometry caption = captionGeometry();
+    paintCaption(painter, caption, clip);
+    for (const std::intptr_t button : {HTMINBUTTON, HTMAXBUTTON, HTCLOSE}) {
+        if (!caption.button(button).isEmpty())
+            paintCaptionButton(painter, button);
+    }
+}
 
-    // The raised outer edge of the classic frame.
-    const auto line = [&painter](int x1, int y1, int x2, int y2, int color) {
-        painter.setPen(GetSysColor(color));
-        painter.drawLine(x1, y1, x2, y2);
-    };
-    line(0, 0, w - 2, 0, COLOR_3DLIGHT);
-    line(0, 0, 0, h - 2, COLOR_3DLIGHT);
-    line(1, 1, w - 3, 1, COLOR_BTNHIGHLIGHT);
-    line(1, 1, 1, h - 3, COLOR_BTNHIGHLIGHT);
-    line(0, h - 1, w - 1, h - 1, COLOR_3DDKSHADOW);
-    line(w - 1, 0, w - 1, h - 1, COLOR_3DDKSHADOW);
-    line(1, h - 2, w - 2, h - 2, COLOR_BTNSHADOW);
-    line(w - 2, 1, w - 2, h - 2, COLOR_BTNSHADOW);
+namespace {
 
-    // The caption bar: a gradient, the small icon, the title, the buttons.
-    const int border = frameMargins().left();
-    const QRect bar(border, border, w - 2 * border, captionHeight(m_borderStyle) - 1);
+void drawLine(QPainter& painter, int x1, int y1, int x2, int y2, int color)
+{
+    painter.setPen(GetSysColor(color));
+    painter.drawLine(x1, y1, x2, y2);
+}
+
+} // namespace
+
+// The raised outer edge of the classic frame.
+void Form::paintEdges(QPainter& painter) const
+{
+    const int w = width();
+    const int h = height();
+    drawLine(painter, 0, 0, w - 2, 0, COLOR_3DLIGHT);
+    drawLine(painter, 0, 0, 0, h - 2, COLOR_3DLIGHT);
+    drawLine(painter, 1, 1, w - 3, 1, COLOR_BTNHIGHLIGHT);
+    drawLine(painter, 1, 1, 1, h - 3, COLOR_BTNHIGHLIGHT);
+    drawLine(painter, 0, h - 1, w - 1, h - 1, COLOR_3DDKSHADOW);
+    drawLine(painter, w - 1, 0, w - 1, h - 1, COLOR_3DDKSHADOW);
+    drawLine(painter, 1, h - 2, w - 2, h - 2, COLOR_BTNSHADOW);
+    drawLine(painter, w - 2, 1, w - 2, h - 2, COLOR_BTNSHADOW);
+}
+
+// The caption bar's gradient, small icon and title, each only where the clip reaches: a caption
+// drawn over this one takes its part of the bar out of the clip.
+void Form::paintCaption(QPainter& painter, const CaptionGeometry& caption,
+                        const QRegion& clip) const
+{
+    const QRect& bar = caption.bar;
     const bool active = m_frameActive;
     QLinearGradient gradient(bar.left(), 0, bar.right() + 1, 0);
     gradient.setColorAt(0, GetSysColor(active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION));
@@ -504,30 +570,14 @@ void Form::paintFrame(const QRegion& clip)
         1, GetSysColor(active ? COLOR_GRADIENTACTIVECAPTION : COLOR_GRADIENTINACTIVECAPTION));
     painter.fillRect(bar, gradient);
 
-    int textLeft = bar.left() + 2;
-    if ((m_borderIcons & biSystemMenu) && (m_borderStyle == TFormBorderStyle::bsSingle ||
-                                           m_borderStyle == TFormBorderStyle::bsSizeable)) {
-        const int iconSize = GetSystemMetrics(SM_CXSMICON);
-        const QRect iconRect(bar.left() + 1 + (bar.height() - iconSize) / 2,
-                             bar.top() + (bar.height() - iconSize) / 2, iconSize, iconSize);
-        if (clip.intersects(iconRect)) {
-            QIcon icon = windowIcon();
-            if (icon.isNull())
-                icon = style()->standardIcon(QStyle::SP_TitleBarMenuButton);
-            icon.paint(&painter, iconRect);
-        }
-        textLeft = bar.left() + bar.height() + 2;
+    if (const QRect iconRect = caption.icon(); clip.intersects(iconRect)) {
+        QIcon icon = windowIcon();
+        if (icon.isNull())
+            icon = style()->standardIcon(QStyle::SP_TitleBarMenuButton);
+        icon.paint(&painter, iconRect);
     }
-    int textRight = bar.right() - 2;
-    for (const std::intptr_t button : {HTMINBUTTON, HTMAXBUTTON, HTCLOSE}) {
-        const QRect r = captionButtonRect(button);
-        if (!r.isEmpty()) {
-            textRight = std::min(textRight, r.left() - 2);
-            paintCaptionButton(painter, button);
-        }
-    }
-    // The title is laid out only where it is to be seen: a caption drawn over this one hides it.
-    const QRect textRect(textLeft, bar.top(), std::max(0, textRight - textLeft), bar.height());
+    // The title is laid out only where it is to be seen.
+    const QRect textRect = caption.title();
     if (!clip.intersects(textRect))
         return;
     painter.setFont(captionFont(m_borderStyle));
@@ -541,33 +591,39 @@ void Form::paintCaptionButton(QPainter& painter, std::intptr_t hit) const
 {
     const QRect r = captionButtonRect(hit);
     const bool pushed = m_drag == Drag::Button && m_dragHit == hit && m_buttonDown;
-    const bool enabled = hit == HTCLOSE || (hit == HTMAXBUTTON && (m_borderIcons & biMaximize)) ||
-                         (hit == HTMINBUTTON && (m_borderIcons & biMinimize));
     painter.fillRect(r, GetSysColor(COLOR_BTNFACE));
-    const auto line = [&painter](int x1, int y1, int x2, int y2, int color) {
-        painter.setPen(GetSysColor(color));
-        painter.drawLine(x1, y1, x2, y2);
-    };
+    paintButtonEdges(painter, r, pushed);
+    paintButtonGlyph(painter, r, hit, pushed);
+}
+
+void Form::paintButtonEdges(QPainter& painter, const QRect& r, bool pushed) const
+{
     const int l = r.left(), t = r.top(), rr = r.right(), b = r.bottom();
     if (pushed) {
-        line(l, t, rr, t, COLOR_3DDKSHADOW);
-        line(l, t, l, b, COLOR_3DDKSHADOW);
-        line(l + 1, t + 1, rr - 1, t + 1, COLOR_BTNSHADOW);
-        line(l + 1, t + 1, l + 1, b - 1, COLOR_BTNSHADOW);
-        line(l, b, rr, b, COLOR_BTNHIGHLIGHT);
-        line(rr, t, rr, b, COLOR_BTNHIGHLIGHT);
+        drawLine(painter, l, t, rr, t, COLOR_3DDKSHADOW);
+        drawLine(painter, l, t, l, b, COLOR_3DDKSHADOW);
+        drawLine(painter, l + 1, t + 1, rr - 1, t + 1, COLOR_BTNSHADOW);
+        drawLine(painter, l + 1, t + 1, l + 1, b - 1, COLOR_BTNSHADOW);
+        drawLine(painter, l, b, rr, b, COLOR_BTNHIGHLIGHT);
+        drawLine(painter, rr, t, rr, b, COLOR_BTNHIGHLIGHT);
     } else {
-        line(l, t, rr - 1, t, COLOR_BTNHIGHLIGHT);
-        line(l, t, l, b - 1, COLOR_BTNHIGHLIGHT);
-        line(l + 1, b - 1, rr - 1, b - 1, COLOR_BTNSHADOW);
-        line(rr - 1, t + 1, rr - 1, b - 1, COLOR_BTNSHADOW);
-        line(l, b, rr, b, COLOR_3DDKSHADOW);
-        line(rr, t, rr, b, COLOR_3DDKSHADOW);
+        drawLine(painter, l, t, rr - 1, t, COLOR_BTNHIGHLIGHT);
+        drawLine(painter, l, t, l, b - 1, COLOR_BTNHIGHLIGHT);
+        drawLine(painter, l + 1, b - 1, rr - 1, b - 1, COLOR_BTNSHADOW);
+        drawLine(painter, rr - 1, t + 1, rr - 1, b - 1, COLOR_BTNSHADOW);
+        drawLine(painter, l, b, rr, b, COLOR_3DDKSHADOW);
+        drawLine(painter, rr, t, rr, b, COLOR_3DDKSHADOW);
     }
-    // The glyph, centred, one pixel down and right while pushed.
+}
+
+// The glyph, centred, one pixel down and right while pushed; grey on a button that is off.
+void Form::paintButtonGlyph(QPainter& painter, const QRect& r, std::intptr_t hit, bool pushed) const
+{
+    const bool enabled = hit == HTCLOSE || (hit == HTMAXBUTTON && (m_borderIcons & biMaximize)) ||
+                         (hit == HTMINBUTTON && (m_borderIcons & biMinimize));
     const int shift = pushed ? 1 : 0;
-    const int cx = l + r.width() / 2 - 4 + shift;
-    const int cy = t + r.height() / 2 - 4 + shift;
+    const int cx = r.left() + r.width() / 2 - 4 + shift;
+    const int cy = r.top() + r.height() / 2 - 4 + shift;
     const QColor glyph = GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT);
     painter.setPen(Qt::NoPen);
     const auto box = [&](int x, int y, int bw, int bh) {
@@ -642,48 +698,69 @@ void Form::mouseMoveEvent(QMouseEvent* event)
 {
     const QPoint global = event->globalPosition().toPoint();
     switch (m_drag) {
-    case Drag::Move: {
-        TRect proposed = TRect::fromQRect(m_dragStartRect.translated(global - m_dragStart));
-        SendMessage(WM_MOVING, 0, reinterpret_cast<std::intptr_t>(&proposed));
-        const QRect target = proposed.toQRect();
-        if (target.size() == size())
-            move(target.topLeft());
-        else
-            setGeometry(target);
+    case Drag::Move:
+        dragMove(global);
         return;
-    }
-    case Drag::Size: {
-        const QPoint delta = global - m_dragStart;
-        const QRect start = m_dragStartRect;
-        TRect proposed = TRect::fromQRect(start);
-        const std::intptr_t edge = m_dragHit - HTLEFT + WMSZ_LEFT;
-        const QSize least = minimumSize();
-        if (edge == WMSZ_LEFT || edge == WMSZ_TOPLEFT || edge == WMSZ_BOTTOMLEFT)
-            proposed.Left = std::min(start.left() + delta.x(), proposed.Right - least.width());
-        if (edge == WMSZ_RIGHT || edge == WMSZ_TOPRIGHT || edge == WMSZ_BOTTOMRIGHT)
-            proposed.Right = std::max(start.right() + 1 + delta.x(), proposed.Left + least.width());
-        if (edge == WMSZ_TOP || edge == WMSZ_TOPLEFT || edge == WMSZ_TOPRIGHT)
-            proposed.Top = std::min(start.top() + delta.y(), proposed.Bottom - least.height());
-        if (edge == WMSZ_BOTTOM || edge == WMSZ_BOTTOMLEFT || edge == WMSZ_BOTTOMRIGHT)
-            proposed.Bottom =
-                std::max(start.bottom() + 1 + delta.y(), proposed.Top + least.height());
-        SendMessage(WM_SIZING, edge, reinterpret_cast<std::intptr_t>(&proposed));
-        setGeometry(proposed.toQRect());
+    case Drag::Size:
+        dragSize(global);
         return;
-    }
-    case Drag::Button: {
-        const bool down = captionButtonRect(m_dragHit).contains(mapFromGlobal(global));
-        if (down != m_buttonDown) {
-            m_buttonDown = down;
-            invalidateFrame();
-        }
+    case Drag::Button:
+        dragButton(global);
         return;
-    }
     case Drag::None:
         break;
     }
-    // Hovering: the pointer shows what a press would do.
-    switch (event->buttons() == Qt::NoButton ? sendHitTest(global) : HTNOWHERE) {
+    if (event->buttons() == Qt::NoButton)
+        showHoverCursor(global);
+    else
+        unsetCursor();
+    QDialog::mouseMoveEvent(event);
+}
+
+void Form::dragMove(QPoint global)
+{
+    TRect proposed = TRect::fromQRect(m_dragStartRect.translated(global - m_dragStart));
+    SendMessage(WM_MOVING, 0, reinterpret_cast<std::intptr_t>(&proposed));
+    const QRect target = proposed.toQRect();
+    if (target.size() == size())
+        move(target.topLeft());
+    else
+        setGeometry(target);
+}
+
+void Form::dragSize(QPoint global)
+{
+    const QPoint delta = global - m_dragStart;
+    const QRect start = m_dragStartRect;
+    TRect proposed = TRect::fromQRect(start);
+    const std::intptr_t edge = m_dragHit - HTLEFT + WMSZ_LEFT;
+    const QSize least = minimumSize();
+    if (edge == WMSZ_LEFT || edge == WMSZ_TOPLEFT || edge == WMSZ_BOTTOMLEFT)
+        proposed.Left = std::min(start.left() + delta.x(), proposed.Right - least.width());
+    if (edge == WMSZ_RIGHT || edge == WMSZ_TOPRIGHT || edge == WMSZ_BOTTOMRIGHT)
+        proposed.Right = std::max(start.right() + 1 + delta.x(), proposed.Left + least.width());
+    if (edge == WMSZ_TOP || edge == WMSZ_TOPLEFT || edge == WMSZ_TOPRIGHT)
+        proposed.Top = std::min(start.top() + delta.y(), proposed.Bottom - least.height());
+    if (edge == WMSZ_BOTTOM || edge == WMSZ_BOTTOMLEFT || edge == WMSZ_BOTTOMRIGHT)
+        proposed.Bottom = std::max(start.bottom() + 1 + delta.y(), proposed.Top + least.height());
+    SendMessage(WM_SIZING, edge, reinterpret_cast<std::intptr_t>(&proposed));
+    setGeometry(proposed.toQRect());
+}
+
+// A pressed caption button shows pushed while the pointer is on it.
+void Form::dragButton(QPoint global)
+{
+    const bool down = captionButtonRect(m_dragHit).contains(mapFromGlobal(global));
+    if (down != m_buttonDown) {
+        m_buttonDown = down;
+        invalidateFrame();
+    }
+}
+
+// Hovering: the pointer shows what a press would do.
+void Form::showHoverCursor(QPoint global)
+{
+    switch (sendHitTest(global)) {
     case HTLEFT:
     case HTRIGHT:
         setCursor(Qt::SizeHorCursor);
@@ -704,7 +781,6 @@ void Form::mouseMoveEvent(QMouseEvent* event)
         unsetCursor();
         break;
     }
-    QDialog::mouseMoveEvent(event);
 }
 
 void Form::mouseReleaseEvent(QMouseEvent* event)

@@ -10,6 +10,7 @@
 #include <QFont>
 #include <QImage>
 #include <QMargins>
+#include <QRegion>
 
 #include <functional>
 #include <memory>
@@ -50,6 +51,32 @@ QFont captionFont(TFormBorderStyle style);
 
 enum TBorderIcon { biSystemMenu = 1, biMinimize = 2, biMaximize = 4, biHelp = 8 };
 using TBorderIcons = int;
+
+// The caption bar of a window, in window coordinates: the bar without its bottom line (empty
+// without a caption), the square at its left that holds the small icon (empty when the window
+// shows none) and the caption buttons (each empty when not shown). The frame and a caption
+// drawn over it both lay out the bar from here.
+struct CaptionGeometry {
+    QRect bar;
+    QRect iconCell;
+    QRect close;
+    QRect maximise;
+    QRect minimise;
+
+    // The small icon in its cell.
+    QRect icon() const;
+    // Where the title goes: after the icon, before the buttons.
+    QRect title() const;
+    // The button of a hit-test code (HTCLOSE, HTMAXBUTTON, HTMINBUTTON); empty for others.
+    QRect button(std::intptr_t hit) const;
+};
+CaptionGeometry captionGeometry(QSize window, TFormBorderStyle style, TBorderIcons icons);
+
+// The region a WM_NCPAINT names in its WParam, in screen coordinates: the whole window for
+// WholeWindowRegion or 0, otherwise the region whose parameter RegionParam made. The region
+// must live while the message runs.
+std::intptr_t RegionParam(const QRegion& region);
+QRegion RegionOfParam(std::intptr_t wParam, const QRect& windowRect);
 
 // A top-level form that draws its own frame in the Windows classic look: border, caption bar
 // with the small icon, the title and the caption buttons. The client area is a child widget
@@ -161,8 +188,21 @@ private:
     QSize designedSize() const { return m_clientSize.grownBy(frameMargins()); }
     void rememberNormalPlace();
     std::intptr_t hitTest(QPoint global) const;
+    CaptionGeometry captionGeometry() const
+    {
+        return ::captionGeometry(size(), m_borderStyle, m_borderIcons);
+    }
     void paintFrame(const QRegion& clip);
+    void paintEdges(QPainter& painter) const;
+    void paintCaption(QPainter& painter, const CaptionGeometry& caption, const QRegion& clip) const;
     void paintCaptionButton(QPainter& painter, std::intptr_t hit) const;
+    void paintButtonEdges(QPainter& painter, const QRect& button, bool pushed) const;
+    void paintButtonGlyph(QPainter& painter, const QRect& button, std::intptr_t hit,
+                          bool pushed) const;
+    void dragMove(QPoint global);
+    void dragSize(QPoint global);
+    void dragButton(QPoint global);
+    void showHoverCursor(QPoint global);
     void showSystemMenu(QPoint global);
     std::intptr_t sendHitTest(QPoint global);
 

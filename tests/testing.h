@@ -21,33 +21,40 @@
 #include <memory>
 #include <utility>
 
-// Watches for modal message boxes while it lives: each one that opens is handed to the check
-// and then closed with OK.
-class MessageBoxWatcher {
+// Watches for modal message boxes while it lives: each one that is shown is handed to the
+// check and then closed with OK, once its own event loop runs.
+class MessageBoxWatcher : public QObject {
 public:
     explicit MessageBoxWatcher(std::function<void(QMessageBox*)> check = {})
         : m_check(std::move(check))
     {
-        m_poll.setInterval(5);
-        QObject::connect(&m_poll, &QTimer::timeout, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || box == m_current)
-                return;
-            m_current = box;
-            ++m_count;
-            if (m_check)
-                m_check(box);
-            box->button(QMessageBox::Ok)->click();
-        });
-        m_poll.start();
+        QApplication::instance()->installEventFilter(this);
     }
 
     int count() const { return m_count; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* box = qobject_cast<QMessageBox*>(watched);
+        if (event->type() != QEvent::Show || !box || !box->isModal())
+            return false;
+        ++m_count;
+        QMetaObject::invokeMethod(
+            box,
+            [this, box] {
+                if (!box->isVisible())
+                    return;
+                if (m_check)
+                    m_check(box);
+                box->button(QMessageBox::Ok)->click();
+            },
+            Qt::QueuedConnection);
+        return false;
+    }
+
 private:
     std::function<void(QMessageBox*)> m_check;
-    QTimer m_poll;
-    QPointer<QMessageBox> m_current;
     int m_count = 0;
 };
 

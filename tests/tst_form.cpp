@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -33,12 +34,28 @@ protected:
     }
 };
 
+// The recorded messages of the given kinds, in order.
+std::vector<TMessage> only(const std::vector<TMessage>& messages,
+                           std::initializer_list<std::uint32_t> kinds)
+{
+    std::vector<TMessage> result;
+    for (const TMessage& m : messages) {
+        if (std::find(kinds.begin(), kinds.end(), m.Msg) != kinds.end())
+            result.push_back(m);
+    }
+    return result;
+}
+
 int count(const std::vector<TMessage>& messages, std::uint32_t msg)
 {
-    int n = 0;
-    for (const TMessage& m : messages)
-        n += m.Msg == msg ? 1 : 0;
-    return n;
+    return int(only(messages, {msg}).size());
+}
+
+// Shows the form and waits until it is on the screen.
+bool shown(Form& form)
+{
+    form.show();
+    return QTest::qWaitForWindowExposed(&form);
 }
 
 // Colours of a smooth gradient a pixel apart differ a little.
@@ -80,8 +97,7 @@ private slots:
         Form form(QSize(200, 100), TFormBorderStyle(style));
         QCOMPARE(form.frameMargins(), frame);
         QCOMPARE(form.size(), QSize(200, 100).grownBy(frame));
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(shown(form));
         QCOMPARE(form.clientArea()->geometry(),
                  QRect(QPoint(frame.left(), frame.top()), QSize(200, 100)));
     }
@@ -144,8 +160,7 @@ private slots:
     {
         RecordingForm form(QSize(200, 100));
         form.move(100, 100);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(shown(form));
         std::vector<TRect> proposed;
         form.WindowProc = [&form, &proposed, handler = form.WindowProc](TMessage& message) {
             if (message.Msg == WM_MOVING) {
@@ -172,8 +187,7 @@ private slots:
     {
         RecordingForm form(QSize(200, 100), TFormBorderStyle::bsSizeable);
         form.move(100, 100);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(shown(form));
         std::intptr_t edge = 0;
         form.WindowProc = [&edge, handler = form.WindowProc](TMessage& message) {
             if (message.Msg == WM_SIZING) {
@@ -190,11 +204,10 @@ private slots:
         QCOMPARE(form.clientArea()->size(), QSize(225, 120));
     }
 
-    void captionButtonsSendSystemCommands()
+    void captionButtonsAndAltF4SendSystemCommands()
     {
         RecordingForm form(QSize(200, 100));
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(shown(form));
         const auto click = [&form](std::intptr_t button) {
             const QPoint p = form.captionButtonRect(button).center();
             QTest::mouseClick(&form, Qt::LeftButton, {}, p);
@@ -217,44 +230,27 @@ private slots:
         QVERIFY(form.isVisible());
         click(HTCLOSE);
         QTRY_VERIFY(!form.isVisible());
-        std::vector<std::intptr_t> commands;
-        for (const TMessage& m : form.seen) {
-            if (m.Msg == WM_SYSCOMMAND)
-                commands.push_back(m.WParam);
-        }
-        QCOMPARE(commands,
-                 (std::vector<std::intptr_t>{SC_MAXIMIZE, SC_RESTORE, SC_MINIMIZE, SC_CLOSE}));
-    }
-
-    void altF4Closes()
-    {
-        RecordingForm form(QSize(200, 100));
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        // Escape leaves a main window open; Alt+F4 closes it as the close button does.
+        QVERIFY(shown(form));
         QTest::keyClick(&form, Qt::Key_Escape);
         QVERIFY(form.isVisible());
         QTest::keyClick(&form, Qt::Key_F4, Qt::AltModifier);
         QVERIFY(!form.isVisible());
-        QCOMPARE(count(form.seen, WM_SYSCOMMAND), 1);
-        for (const TMessage& m : form.seen) {
-            if (m.Msg == WM_SYSCOMMAND)
-                QCOMPARE(m.WParam, SC_CLOSE);
-        }
+        std::vector<std::intptr_t> commands;
+        for (const TMessage& m : only(form.seen, {WM_SYSCOMMAND}))
+            commands.push_back(m.WParam);
+        QCOMPARE(commands, (std::vector<std::intptr_t>{SC_MAXIMIZE, SC_RESTORE, SC_MINIMIZE,
+                                                       SC_CLOSE, SC_CLOSE}));
     }
 
     void rightClickOnTheFrame()
     {
         RecordingForm form(QSize(200, 100));
         form.move(10, 10);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(shown(form));
         QTest::mouseClick(&form, Qt::RightButton, {}, QPoint(60, 10));
         QTest::mouseClick(&form, Qt::RightButton, {}, QPoint(60, 60));
-        std::vector<TMessage> right;
-        for (const TMessage& m : form.seen) {
-            if (m.Msg == WM_NCRBUTTONDOWN || m.Msg == WM_NCRBUTTONUP)
-                right.push_back(m);
-        }
+        const std::vector<TMessage> right = only(form.seen, {WM_NCRBUTTONDOWN, WM_NCRBUTTONUP});
         QCOMPARE(right.size(), std::size_t(2));
         QCOMPARE(right[0].Msg, WM_NCRBUTTONDOWN);
         QCOMPARE(right[1].Msg, WM_NCRBUTTONUP);
@@ -283,7 +279,8 @@ private slots:
         // A posted message arrives through the slot once the loop turns.
         PostMessage(&form, WM_USER + 1, 0, 0);
         QCOMPARE(count(form.seen, WM_USER + 1), 0);
-        QTRY_COMPARE(count(form.seen, WM_USER + 1), 1);
+        QCoreApplication::sendPostedEvents(&form, MessageEvent::eventType());
+        QCOMPARE(count(form.seen, WM_USER + 1), 1);
         QCOMPARE(seenBySubclass.back(), WM_USER + 1);
 
         // Recreating the window sends WM_DESTROY to the old one and starts again with the
@@ -301,8 +298,7 @@ private slots:
         Form form(QSize(200, 100));
         form.setWindowTitle(QStringLiteral("Titel"));
         form.move(0, 0);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(shown(form));
         QImage& surface = form.windowSurface();
         QCOMPARE(surface.size(), QSize(206, 125));
         form.SendMessage(WM_NCACTIVATE, 1, 0);
@@ -316,7 +312,7 @@ private slots:
         // Paint over the caption, then repaint only its left half: the right half stays.
         surface.fill(Qt::green);
         QRegion region(QRect(form.pos(), QSize(100, 22)));
-        form.SendMessage(WM_NCPAINT, reinterpret_cast<std::intptr_t>(&region), 0);
+        form.SendMessage(WM_NCPAINT, RegionParam(region), 0);
         QVERIFY(near(surface.pixelColor(3, 12), GetSysColor(COLOR_ACTIVECAPTION)));
         QCOMPARE(surface.pixelColor(150, 12), QColor(Qt::green));
 

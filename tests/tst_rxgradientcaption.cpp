@@ -208,7 +208,7 @@ private slots:
             << int(S::bsToolWindow) << all << TRect{103, 53, 385, 68} << int(biSystemMenu);
         QTest::newRow("sizeable tool window")
             << int(S::bsSizeToolWin) << usual << TRect{104, 54, 384, 69} << int(biSystemMenu);
-        QTest::newRow("none") << int(S::bsNone) << usual << TRect{100, 50, 346, 68} << usual;
+        QTest::newRow("none") << int(S::bsNone) << usual << TRect{100, 50, 100, 50} << usual;
     }
 
     void captionBarRect()
@@ -335,9 +335,7 @@ private slots:
         QVERIFY(caption->Font().font.italic());
         QCOMPARE(caption->CaptionHook()->WinControl(), form.get());
 
-        form->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(form.get()));
-        QTRY_VERIFY(caption->WindowActive());
+        QVERIFY(activated(*form));
         QImage& surface = form->windowSurface();
         // Bar 707 wide: the gradient starts 176 pixels to the left; x 0 lies in band 13.
         QCOMPARE(surface.pixelColor(3, 3), rgb(34, 42, 50));
@@ -366,9 +364,7 @@ private slots:
     {
         auto form = mainWindow();
         TRxGradientCaption* caption = form->RxGradientCaption1;
-        form->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(form.get()));
-        QTRY_VERIFY(caption->WindowActive());
+        QVERIFY(activated(*form));
         QImage& surface = form->windowSurface();
         caption->setGradientSteps(256);
         QCOMPARE(surface.pixelColor(3 + 706, 20), rgb(0, 0, 0));
@@ -391,7 +387,7 @@ private slots:
         form->WindowProc = [&received, &paintsWhole,
                             handler = form->WindowProc](TMessage& message) {
             if (message.Msg == WM_NCPAINT && message.WParam != WholeWindowRegion)
-                received = *reinterpret_cast<const QRegion*>(message.WParam);
+                received = RegionOfParam(message.WParam, QRect());
             paintsWhole |= (message.Msg == WM_NCPAINT && message.WParam == WholeWindowRegion) ||
                            (message.Msg == WM_NCACTIVATE && message.LParam != -1);
             handler(message);
@@ -409,6 +405,14 @@ private slots:
         QVERIFY(paintsAroundTheBar([&] { form->SendMessage(WM_NCPAINT, WholeWindowRegion, 0); }));
         QVERIFY(paintsAroundTheBar([&] { form->SendMessage(WM_NCACTIVATE, 0, 0); }));
         QVERIFY(!paintsWhole);
+        // A paint away from the bar leaves the bar as it is.
+        QImage& surface = form->windowSurface();
+        surface.setPixelColor(3, 3, Qt::green);
+        const QRegion bottom(QRect(form->windowRect().bottomLeft() - QPoint(0, 1), QSize(9, 2)));
+        form->SendMessage(WM_NCPAINT, RegionParam(bottom), 0);
+        QCOMPARE(surface.pixelColor(3, 3), QColor(Qt::green));
+        caption->UpdateCaption();
+        QVERIFY(surface.pixelColor(3, 3) != QColor(Qt::green));
 
         // Switched off, the window gets the whole region and its own procedure back.
         caption->setActive(false);
@@ -433,7 +437,7 @@ private slots:
         QCOMPARE(rightDownsSeen, 0);
         QVERIFY(!menu.isVisible());
         QTest::mouseRelease(form.get(), Qt::RightButton, {}, QPoint(300, 10));
-        QTRY_VERIFY(menu.isVisible());
+        QVERIFY(menu.isVisible());
         QCOMPARE(menu.PopupComponent, caption);
         menu.hide();
 
@@ -462,6 +466,14 @@ private slots:
 
 private:
     std::unique_ptr<TUPXForm1> mainWindow() { return shownMainWindow(m_dir.path()); }
+
+    // Makes the main window the active one and waits until its caption has followed.
+    static bool activated(TUPXForm1& form)
+    {
+        form.activateWindow();
+        return QTest::qWaitForWindowActive(&form) &&
+               QTest::qWaitFor([&form] { return form.RxGradientCaption1->WindowActive(); });
+    }
 
     QTemporaryDir m_dir;
 };

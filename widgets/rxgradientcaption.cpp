@@ -395,15 +395,14 @@ void TRxGradientCaption::UpdateCaption()
     if (form->HandleAllocated() && form->isVisible()) {
         if (Active())
             m_windowActive = form->isActiveWindow();
-        auto region = std::make_unique<QRegion>(form->windowRect());
-        form->SendMessage(WM_NCPAINT, reinterpret_cast<std::intptr_t>(region.get()), 0);
+        const QRegion region(form->windowRect());
+        form->SendMessage(WM_NCPAINT, RegionParam(region), 0);
     }
 }
 
 TRxGradientCaption::BarRect
 TRxGradientCaption::CaptionBarRect(const TRect& window, TFormBorderStyle style, TBorderIcons icons)
 {
-    TRect r = window;
     switch (style) {
     case TFormBorderStyle::bsDialog:
         icons &= biSystemMenu | biHelp;
@@ -422,35 +421,13 @@ TRxGradientCaption::CaptionBarRect(const TRect& window, TFormBorderStyle style, 
     int buttons = std::popcount(static_cast<unsigned>(icons & 0xF));
     if (bool(icons & biMinimize) != bool(icons & biMaximize))
         ++buttons;
-    int dx = 0;
-    int dy = 0;
-    switch (style) {
-    case TFormBorderStyle::bsSingle:
-    case TFormBorderStyle::bsDialog:
-    case TFormBorderStyle::bsToolWindow:
-        dx = GetSystemMetrics(SM_CXDLGFRAME);
-        dy = GetSystemMetrics(SM_CYDLGFRAME);
-        break;
-    case TFormBorderStyle::bsSizeable:
-    case TFormBorderStyle::bsSizeToolWin:
-        dx = GetSystemMetrics(SM_CXFRAME);
-        dy = GetSystemMetrics(SM_CYFRAME);
-        break;
-    case TFormBorderStyle::bsNone:
-        break;
-    }
-    r.Left += dx;
-    r.Right -= dx;
-    r.Top += dy;
-    r.Bottom -= dy;
-    if (isToolWindow(style)) {
-        r.Bottom = r.Top + GetSystemMetrics(SM_CYSMCAPTION) - 1;
-        r.Right -= buttons * GetSystemMetrics(SM_CXSMSIZE);
-    } else {
-        r.Bottom = r.Top + GetSystemMetrics(SM_CYCAPTION) - 1;
-        r.Right -= buttons * GetSystemMetrics(SM_CXSIZE);
-    }
-    return {r, icons};
+    if (style == TFormBorderStyle::bsNone)
+        return {TRect{window.Left, window.Top, window.Left, window.Top}, icons};
+    const QSize size(window.Right - window.Left, window.Bottom - window.Top);
+    QRect bar = captionGeometry(size, style, icons).bar.translated(window.Left, window.Top);
+    bar.setRight(bar.right() -
+                 buttons * GetSystemMetrics(isToolWindow(style) ? SM_CXSMSIZE : SM_CXSIZE));
+    return {TRect::fromQRect(bar), icons};
 }
 
 TRxGradientCaption::BarRect TRxGradientCaption::CaptionBarRect() const
@@ -466,17 +443,13 @@ void TRxGradientCaption::HookBeforeMessage(TMessage& Msg, bool& Handled)
         return;
     switch (Msg.Msg) {
     case WM_NCPAINT: {
-        m_savedRegion = Msg.WParam;
-        m_regionSwapped = false;
+        m_regionSwap.reset();
         const QRect bar = CaptionBarRect().rect.toQRect();
-        const QRegion saved = m_savedRegion == 0 || m_savedRegion == WholeWindowRegion
-                                  ? QRegion(OwnerForm()->windowRect())
-                                  : *reinterpret_cast<const QRegion*>(m_savedRegion);
-        if (saved.intersects(bar)) {
-            // The window paints its frame everywhere but under the bar.
-            auto* replacement = new QRegion(saved.subtracted(QRegion(bar)));
-            Msg.WParam = reinterpret_cast<std::intptr_t>(replacement);
-            m_regionSwapped = true;
+        const QRegion asked = RegionOfParam(Msg.WParam, OwnerForm()->windowRect());
+        if (asked.intersects(bar)) {
+            // The window paints its frame everywhere but under the bar, which is painted after.
+            m_regionSwap = RegionSwap{Msg.WParam, asked.subtracted(QRegion(bar))};
+            Msg.WParam = RegionParam(m_regionSwap->aroundBar);
         }
         break;
     }
@@ -509,23 +482,19 @@ void TRxGradientCaption::HookBeforeMessage(TMessage& Msg, bool& Handled)
 void TRxGradientCaption::HookAfterMessage(TMessage& Msg, bool&)
 {
     // The exchanged region goes back also when the caption was switched off meanwhile.
-    if (Msg.Msg == WM_NCPAINT && m_regionSwapped) {
-        delete reinterpret_cast<QRegion*>(Msg.WParam);
-        Msg.WParam = m_savedRegion;
-        m_regionSwapped = false;
+    const bool barAsked = Msg.Msg == WM_NCPAINT && m_regionSwap;
+    if (barAsked) {
+        Msg.WParam = m_regionSwap->asked;
+        m_regionSwap.reset();
     }
     if (!Active())
         return;
-    switch (Msg.Msg) {
-    case WM_NCPAINT:
+    // The bar is painted once for each paint that reaches it.
+    if (barAsked) {
         paintOnForm();
-        break;
-    case WM_NCACTIVATE:
+    } else if (Msg.Msg == WM_NCACTIVATE) {
         if (Form* form = OwnerForm())
             form->SendMessage(WM_NCPAINT, WholeWindowRegion, 0);
-        break;
-    default:
-        break;
     }
 }
 
@@ -665,37 +634,53 @@ bool TRxGradientCaption::DrawPiece(Layout& layout, const QString& text, bool bar
 
 void TRxGradientCaption::DrawTexts(Layout& layout) const
 {
-    TRect& T = layout.T;
+    if (m_hideDirection == hdLeftToRight)
+        DrawTextsHidingFromLeft(layout);
+    else
+        DrawTextsHidingFromRight(layout);
+}
+
+// The pieces that do not fit go first from the left, a piece together with those glued to it;
+// the form caption at the end is shortened last.
+void TRxGradientCaption::DrawTextsHidingFromLeft(Layout& layout) const
+{
+    const TRect& T = layout.T;
     const int count = m_captions->Count();
     const auto piece = [this](int i) { return m_captions->Item(i); };
-    if (m_hideDirection == hdLeftToRight) {
-        int need = 2 + QFontMetrics(m_font.font).horizontalAdvance(m_formCaption);
-        for (int i = 0; i < count; ++i)
-            need += PieceWidth(piece(i));
-        int i = 0;
-        while (need > T.Right - T.Left && i < count) {
-            need -= PieceWidth(piece(i));
-            while (i < count - 1 && piece(i)->GlueNext()) {
-                ++i;
-                need -= PieceWidth(piece(i));
-            }
+    int need = 2 + QFontMetrics(m_font.font).horizontalAdvance(m_formCaption);
+    for (int i = 0; i < count; ++i)
+        need += PieceWidth(piece(i));
+    int i = 0;
+    while (need > T.Right - T.Left && i < count) {
+        need -= PieceWidth(piece(i));
+        while (i < count - 1 && piece(i)->GlueNext()) {
             ++i;
+            need -= PieceWidth(piece(i));
         }
-        for (int j = i; j <= count; ++j) {
-            QString text;
-            if (j < count) {
-                if (piece(j)->Visible()) {
-                    SelectPieceFont(layout, piece(j));
-                    text = piece(j)->Caption();
-                }
-            } else {
-                SelectPieceFont(layout, nullptr);
-                text = m_formCaption;
-            }
-            DrawPiece(layout, text, j == count, false, nullptr);
-        }
-        return;
+        ++i;
     }
+    for (int j = i; j <= count; ++j) {
+        QString text;
+        if (j < count) {
+            if (piece(j)->Visible()) {
+                SelectPieceFont(layout, piece(j));
+                text = piece(j)->Caption();
+            }
+        } else {
+            SelectPieceFont(layout, nullptr);
+            text = m_formCaption;
+        }
+        DrawPiece(layout, text, j == count, false, nullptr);
+    }
+}
+
+// The pieces are drawn from the left while they fit; the first that does not is shortened, and
+// nothing after it is drawn.
+void TRxGradientCaption::DrawTextsHidingFromRight(Layout& layout) const
+{
+    const TRect& T = layout.T;
+    const int count = m_captions->Count();
+    const auto piece = [this](int i) { return m_captions->Item(i); };
     bool go = true;
     int need = 2;
     int i = 0;
@@ -730,7 +715,7 @@ void TRxGradientCaption::PaintCaptionBar(QImage& windowSurface)
     Form* form = OwnerForm();
     if (!form || form->BorderStyle() == TFormBorderStyle::bsNone)
         return;
-    const auto [bar, icons] = CaptionBarRect();
+    const TRect bar = CaptionBarRect().rect;
     const QPoint origin = form->windowRect().topLeft();
     const int W = bar.Right - bar.Left;
     const int H = bar.Bottom - bar.Top;
@@ -740,36 +725,38 @@ void TRxGradientCaption::PaintCaptionBar(QImage& windowSurface)
     QImage bitmap(W, H, QImage::Format_RGB32);
     {
         QPainter canvas(&bitmap);
-        const TRect G{-(W / 4), 0, W, H};
-        TColor end;
-        if (SystemGradientCaptions())
-            end = m_windowActive ? GradientActiveCaption : GradientInactiveCaption;
-        else
-            end = m_windowActive ? clActiveCaption : clInactiveCaption;
-        if ((m_windowActive && m_gradientActive) || (!m_windowActive && m_gradientInactive))
-            FillGradient(canvas, G, m_startColor, end, 2, m_gradientSteps & 0xFF);
-        else
-            canvas.fillRect(G.toQRect(), ColorToRGB(end));
-
-        Layout layout{&canvas, TRect{0, 0, W, H}};
-        TRect& T = layout.T;
-        const TFormBorderStyle style = form->BorderStyle();
-        if ((icons & biSystemMenu) &&
-            (style == TFormBorderStyle::bsSingle || style == TFormBorderStyle::bsSizeable)) {
-            const int iconWidth = GetSystemMetrics(SM_CXSMICON);
-            const int iconHeight = GetSystemMetrics(SM_CYSMICON);
+        FillBackground(canvas, W, H);
+        // The icon and the texts where the form's own caption has them.
+        const CaptionGeometry caption =
+            captionGeometry(form->size(), form->BorderStyle(), form->BorderIcons());
+        const QPoint barOrigin = caption.bar.topLeft();
+        if (const QRect iconRect = caption.icon(); !iconRect.isEmpty()) {
             QIcon icon = form->windowIcon();
             if (icon.isNull())
                 icon = QApplication::style()->standardIcon(QStyle::SP_TitleBarMenuButton);
-            icon.paint(&canvas, T.Left + 1 + (T.Top + T.Bottom - iconWidth) / 2,
-                       (T.Top + T.Bottom - iconHeight) / 2, iconWidth, iconHeight);
-            T.Left += H;
+            icon.paint(&canvas, iconRect.translated(-barOrigin));
         }
         if (!m_formCaption.isEmpty() || m_captions->Count() > 0) {
-            T.Left += 2;
+            Layout layout{&canvas, TRect{caption.title().left() - barOrigin.x(), 0, W, H}};
             DrawTexts(layout);
         }
     }
     QPainter window(&windowSurface);
     window.drawImage(bar.Left - origin.x(), bar.Top - origin.y(), bitmap);
+}
+
+// The gradient from the start colour to the caption colour, its first quarter left of the bar;
+// a plain caption colour where the gradient is off.
+void TRxGradientCaption::FillBackground(QPainter& canvas, int W, int H) const
+{
+    const TRect G{-(W / 4), 0, W, H};
+    TColor end;
+    if (SystemGradientCaptions())
+        end = m_windowActive ? GradientActiveCaption : GradientInactiveCaption;
+    else
+        end = m_windowActive ? clActiveCaption : clInactiveCaption;
+    if ((m_windowActive && m_gradientActive) || (!m_windowActive && m_gradientInactive))
+        FillGradient(canvas, G, m_startColor, end, 2, m_gradientSteps & 0xFF);
+    else
+        canvas.fillRect(G.toQRect(), ColorToRGB(end));
 }

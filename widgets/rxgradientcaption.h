@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class TRxWindowHook;
@@ -201,11 +202,19 @@ private:
                    const TRxCaption* previous) const;
     int PieceWidth(const TRxCaption* piece) const;
     void DrawTexts(Layout& layout) const;
+    void DrawTextsHidingFromLeft(Layout& layout) const;
+    void DrawTextsHidingFromRight(Layout& layout) const;
+    void FillBackground(QPainter& canvas, int W, int H) const;
 
     bool m_active = true;
     bool m_windowActive = false;
-    std::intptr_t m_savedRegion = 0;
-    bool m_regionSwapped = false;
+    // While the form paints its frame: the region it was asked to paint and the one it paints
+    // instead, around the bar.
+    struct RegionSwap {
+        std::intptr_t asked;
+        QRegion aroundBar;
+    };
+    std::optional<RegionSwap> m_regionSwap;
     TRxWindowHook* m_captionHook;
     TColor m_startColor = clWindowText;
     std::unique_ptr<TRxCaptionList> m_captions;

@@ -778,56 +778,19 @@ QImage TRxCustomSlider::PaintCopy()
 
 void TRxCustomSlider::paintControl(QPainter& painter, bool copy)
 {
-    const QPoint thumbPoint = [this, copy] {
-        if (!copy)
-            return m_thumbBox.topLeft();
+    // A copy shows the thumb where the displayed value puts it.
+    QPoint thumbPoint = m_thumbBox.topLeft();
+    if (copy) {
         const int position = SnapThumbPosition(PositionOfValue(DisplayedValue()));
-        return m_orientation == soHorizontal ? QPoint(position, m_thumbBox.y())
-                                             : QPoint(m_thumbBox.x(), position);
-    }();
-
-    QRect area = rect();
-    if (m_bevelStyle != bvNone) {
-        const QColor shadow = GetSysColor(COLOR_BTNSHADOW);
-        const QColor highlight = GetSysColor(COLOR_BTNHIGHLIGHT);
-        const QColor& topLeft = m_bevelStyle == bvLowered ? shadow : highlight;
-        const QColor& bottomRight = m_bevelStyle == bvLowered ? highlight : shadow;
-        for (int i = 0; i < m_bevelThickness && area.width() > 0 && area.height() > 0; ++i) {
-            painter.fillRect(area.x(), area.y(), area.width() - 1, 1, topLeft);
-            painter.fillRect(area.x(), area.y(), 1, area.height() - 1, topLeft);
-            painter.fillRect(rightOf(area) - 1, area.y(), 1, area.height(), bottomRight);
-            painter.fillRect(area.x(), bottomOf(area) - 1, area.width(), 1, bottomRight);
-            area.adjust(1, 1, -1, -1);
-        }
+        thumbPoint = m_orientation == soHorizontal ? QPoint(position, m_thumbBox.y())
+                                                   : QPoint(m_thumbBox.x(), position);
     }
-    painter.fillRect(area, palette().color(backgroundRole()));
-
+    painter.fillRect(paintBevel(painter), palette().color(backgroundRole()));
     if (m_rulerImage.width() > 0)
         DrawImageKeyed(painter, m_rulerOrigin.x(), m_rulerOrigin.y(), m_rulerImage,
                        (m_options & soRulerOpaque) ? clNone : clDefault);
-
-    if ((m_options & soShowFocus) && m_hasFocus) {
-        // A dotted frame that inverts every other pixel.
-        const QRect focus = ContentRect().adjusted(2, 2, -2, -2);
-        painter.save();
-        painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        const auto dot = [&painter](int x, int y) {
-            if ((x + y) % 2 == 0)
-                painter.fillRect(x, y, 1, 1, Qt::white);
-        };
-        for (int x = focus.x(); x < rightOf(focus); ++x) {
-            dot(x, focus.y());
-            if (focus.height() > 1)
-                dot(x, bottomOf(focus) - 1);
-        }
-        for (int y = focus.y() + 1; y < bottomOf(focus) - 1; ++y) {
-            dot(focus.x(), y);
-            if (focus.width() > 1)
-                dot(rightOf(focus) - 1, y);
-        }
-        painter.restore();
-    }
-
+    if ((m_options & soShowFocus) && m_hasFocus)
+        paintFocusFrame(painter);
     if (m_options & soShowPoints) {
         m_canvas = &painter;
         if (isSignalConnected(QMetaMethod::fromSignal(&TRxCustomSlider::OnDrawPoints)))
@@ -836,8 +799,53 @@ void TRxCustomSlider::paintControl(QPainter& painter, bool copy)
             DrawTickMarks(m_increment, 3, 5);
         m_canvas = nullptr;
     }
+    paintThumb(painter, thumbPoint, copy ? !isEnabled() : (m_thumbPressed || !isEnabled()));
+}
 
-    const bool pressed = copy ? !isEnabled() : (m_thumbPressed || !isEnabled());
+QRect TRxCustomSlider::paintBevel(QPainter& painter) const
+{
+    QRect area = rect();
+    if (m_bevelStyle == bvNone)
+        return area;
+    const QColor shadow = GetSysColor(COLOR_BTNSHADOW);
+    const QColor highlight = GetSysColor(COLOR_BTNHIGHLIGHT);
+    const QColor& topLeft = m_bevelStyle == bvLowered ? shadow : highlight;
+    const QColor& bottomRight = m_bevelStyle == bvLowered ? highlight : shadow;
+    for (int i = 0; i < m_bevelThickness && area.width() > 0 && area.height() > 0; ++i) {
+        painter.fillRect(area.x(), area.y(), area.width() - 1, 1, topLeft);
+        painter.fillRect(area.x(), area.y(), 1, area.height() - 1, topLeft);
+        painter.fillRect(rightOf(area) - 1, area.y(), 1, area.height(), bottomRight);
+        painter.fillRect(area.x(), bottomOf(area) - 1, area.width(), 1, bottomRight);
+        area.adjust(1, 1, -1, -1);
+    }
+    return area;
+}
+
+// A dotted frame that inverts every other pixel.
+void TRxCustomSlider::paintFocusFrame(QPainter& painter) const
+{
+    const QRect focus = ContentRect().adjusted(2, 2, -2, -2);
+    painter.save();
+    painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    const auto dot = [&painter](int x, int y) {
+        if ((x + y) % 2 == 0)
+            painter.fillRect(x, y, 1, 1, Qt::white);
+    };
+    for (int x = focus.x(); x < rightOf(focus); ++x) {
+        dot(x, focus.y());
+        if (focus.height() > 1)
+            dot(x, bottomOf(focus) - 1);
+    }
+    for (int y = focus.y() + 1; y < bottomOf(focus) - 1; ++y) {
+        dot(focus.x(), y);
+        if (focus.width() > 1)
+            dot(rightOf(focus) - 1, y);
+    }
+    painter.restore();
+}
+
+void TRxCustomSlider::paintThumb(QPainter& painter, QPoint point, bool pressed) const
+{
     const QImage& thumb = thumbPicture();
     QRect source = thumb.rect();
     if (m_numThumbStates == 2) {
@@ -845,7 +853,7 @@ void TRxCustomSlider::paintControl(QPainter& painter, bool copy)
         source = pressed ? QRect(half, 0, thumb.width() - half, thumb.height())
                          : QRect(0, 0, half, thumb.height());
     }
-    DrawImageRectKeyed(painter, thumbPoint.x(), thumbPoint.y(), source, thumb,
+    DrawImageRectKeyed(painter, point.x(), point.y(), source, thumb,
                        (m_options & soThumbOpaque) ? clNone : clDefault);
 }
 

@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include <array>
+#include <chrono>
 #include <optional>
 #include <stdexcept>
 
@@ -108,6 +109,12 @@ public:
     bool isThumbDragging() const { return m_thumbDragging; }
     bool isRulerHeld() const { return m_rulerHeld; }
     bool isRepeatTimerOn() const { return m_repeatTimerOn; }
+    // The pause between two steps while the ruler is held down, 400 ms unless set.
+    std::chrono::milliseconds repeatInterval() const { return m_repeatTimer->intervalAsDuration(); }
+    void setRepeatInterval(std::chrono::milliseconds interval)
+    {
+        m_repeatTimer->setInterval(interval);
+    }
 
     void ComposeRuler(const QRect& content);
     // The thumb's leading edge for a value (left edge, or top edge when vertical).
@@ -165,6 +172,10 @@ private:
     void updateCursor(const QPoint& point);
     void showCursor();
     void paintControl(QPainter& painter, bool copy);
+    // Draws the bevel and returns the area inside it.
+    QRect paintBevel(QPainter& painter) const;
+    void paintFocusFrame(QPainter& painter) const;
+    void paintThumb(QPainter& painter, QPoint point, bool pressed) const;
     void setFocusChanged(bool focused);
 
     quint8 m_userImages = 0;
