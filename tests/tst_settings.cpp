@@ -21,6 +21,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <csignal>
 #include <pwd.h>
@@ -30,6 +31,7 @@
 
 namespace {
 
+// What a window writes that found no settings file: every packer works at once by default.
 const QByteArray WrittenFromNothing = "[Option]\r\n"
                                       "Kompresslevel=7\r\n"
                                       "Erzwingen=0\r\n"
@@ -43,7 +45,17 @@ const QByteArray WrittenFromNothing = "[Option]\r\n"
                                       "Resource=0\r\n"
                                       "Recorde=0\r\n"
                                       "NoIcons=0\r\n"
-                                      "AllIcons=0\r\n";
+                                      "AllIcons=0\r\n"
+                                      "[Erweitert]\r\n"
+                                      "LZMA=0\r\n"
+                                      "Gruendlich=0\r\n"
+                                      "SehrGruendlich=0\r\n"
+                                      "Sicherung=0\r\n"
+                                      "NeueDatei=0\r\n"
+                                      "Pruefen=0\r\n"
+                                      "Packer=" +
+                                      QByteArray::number(qMax(1, QThread::idealThreadCount())) +
+                                      "\r\n";
 
 } // namespace
 
@@ -403,9 +415,10 @@ private slots:
         QCOMPARE(fileContent(config(0)), WrittenFromNothing);
         runAndTerminate(nobodyId);
         const QByteArray written = fileContent(config(nobodyId));
-        QVERIFY2(written.startsWith(own + "Kompresslevel=7\r\n") &&
-                     written.endsWith("AllIcons=0\r\n"),
-                 written.constData());
+        QVERIFY2(
+            written.startsWith(own + "Kompresslevel=7\r\n") &&
+                written.endsWith(WrittenFromNothing.mid(WrittenFromNothing.indexOf("AllIcons"))),
+            written.constData());
         QCOMPARE(fileContent(beside), planted);
         QCOMPARE(QDir(prog).entryList(QDir::Files | QDir::Hidden, QDir::Name),
                  (QStringList{QStringLiteral("Kompaktor.INI"), QStringLiteral("kompaktor"),
