@@ -120,6 +120,79 @@ private slots:
             << compressCommand(Packer, options, QStringLiteral("a.exe"))
             << "/opt/upx/upx  -  --crp-ms=10000 \"a.exe\""
             << QStringList{"-", "--crp-ms=10000", "a.exe"};
+
+        AdvancedOptions advanced;
+        advanced.lzma = advanced.keepBackup = advanced.newFile = true;
+        advanced.thoroughness = AdvancedOptions::UltraBrute;
+        QTest::newRow("compress, every advanced choice")
+            << compressCommand(Packer, {}, QStringLiteral("/p/Test.exe"), QVersionNumber(4, 2, 2),
+                               advanced)
+            << "/opt/upx/upx  -7  --crp-ucl-ms=10000 --lzma --ultra-brute -k -o "
+               "\"/p/Test-gepackt.exe\" \"/p/Test.exe\""
+            << QStringList{"-7", "--crp-ucl-ms=10000",  "--lzma",     "--ultra-brute", "-k",
+                           "-o", "/p/Test-gepackt.exe", "/p/Test.exe"};
+        QTest::newRow("compress, a packer without LZMA and ultra brute")
+            << compressCommand(Packer, {}, QStringLiteral("a"), QVersionNumber(1, 25), advanced)
+            << "/opt/upx/upx  -7  --crp-ms=10000 -k -o \"a-gepackt\" \"a\""
+            << QStringList{"-7", "--crp-ms=10000", "-k", "-o", "a-gepackt", "a"};
+        advanced.thoroughness = AdvancedOptions::Brute;
+        QTest::newRow("decompress, backup and new file")
+            << decompressCommand(Packer, QStringLiteral("/p/prog"), advanced)
+            << "/opt/upx/upx  -d -k -o \"/p/prog-entpackt\" \"/p/prog\""
+            << QStringList{"-d", "-k", "-o", "/p/prog-entpackt", "/p/prog"};
+        QTest::newRow("decompress, defaults")
+            << decompressCommand(Packer, QStringLiteral("/p/prog"))
+            << "/opt/upx/upx  -d \"/p/prog\"" << QStringList{"-d", "/p/prog"};
+    }
+
+    void fileNamesBesideTheFile_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("packed");
+        QTest::addColumn<QString>("backup");
+        QTest::newRow("no extension") << "/p/prog"
+                                      << "/p/prog-gepackt"
+                                      << "/p/prog.~";
+        QTest::newRow("exe") << "Test.exe"
+                             << "Test-gepackt.exe"
+                             << "Test.ex~";
+        QTest::newRow("two suffixes") << "a.tar.gz"
+                                      << "a.tar-gepackt.gz"
+                                      << "a.tar.gz~";
+        QTest::newRow("dot in the folder") << "a.b/prog"
+                                           << "a.b/prog-gepackt"
+                                           << "a.b/prog.~";
+        QTest::newRow("hidden") << "/p/.hidden"
+                                << "/p/.hidden-gepackt"
+                                << "/p/.hidde~";
+    }
+
+    void fileNamesBesideTheFile()
+    {
+        // The backup names are those UPX 3.96 and 4.2.2 write for "-k".
+        QFETCH(QString, file);
+        QFETCH(QString, packed);
+        QFETCH(QString, backup);
+        QCOMPARE(newFileName(file, true), packed);
+        QCOMPARE(newFileName(file, false),
+                 QString(packed).replace(QStringLiteral("-gepackt"), QStringLiteral("-entpackt")));
+        QCOMPARE(backupFileName(file), backup);
+    }
+
+    void switchesAnOldPackerLacks()
+    {
+        AdvancedOptions advanced;
+        advanced.lzma = true;
+        advanced.thoroughness = AdvancedOptions::UltraBrute;
+        const QStringList both{QStringLiteral("--lzma"), QStringLiteral("--ultra-brute")};
+        QCOMPARE(unknownSwitches(advanced, QVersionNumber(1, 25)), both);
+        QCOMPARE(omittedSwitchesNote(both, QVersionNumber(1, 25)),
+                 QStringLiteral("UPX 1.25 kennt --lzma und --ultra-brute nicht, ohne diese "
+                                "Optionen komprimiert."));
+        QCOMPARE(unknownSwitches(advanced, QVersionNumber(2, 3)), QStringList{both[0]});
+        // UPX 3.96 knows them all, and a packer of unknown version is sent them.
+        QVERIFY(unknownSwitches(advanced, QVersionNumber(3, 96)).isEmpty());
+        QVERIFY(unknownSwitches(advanced, QVersionNumber()).isEmpty());
     }
 
     void commandLines()
