@@ -3,6 +3,7 @@
 
 #include "app/application.h"
 #include "app/tupxform1.h"
+#include "packer/packercommands.h"
 #include "testing.h"
 #include "widgets/radiobutton.h"
 #include "widgets/rxslider.h"
@@ -18,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -182,6 +184,37 @@ private slots:
         QVERIFY(form->IkonsRB1->isChecked() && !form->IkonsRB3->isChecked());
         QCOMPARE(form->Trackbar1->value(), 654321);
         QCOMPARE(form->MemLbl->text(), QStringLiteral("638"));
+    }
+
+    void advancedChoicesRoundTrip()
+    {
+        // A file with section "Option" only gives page "Erweitert" its defaults.
+        writeSettings("[Option]\nSpeicher=20000\n");
+        {
+            auto form = makeForm();
+            for (const QCheckBox* box : form->TS5->findChildren<QCheckBox*>())
+                QVERIFY(!box->isChecked());
+            QVERIFY(form->BruteRB1->isChecked());
+            QCOMPARE(form->parallelPackers(), qMax(1, QThread::idealThreadCount()));
+            form->CBLzma->setChecked(true);
+            form->BruteRB3->setChecked(true);
+            form->CBNewFile->setChecked(true);
+            form->SpinEdit1->setValue(1);
+            // "Default" on the options page leaves page "Erweitert" as it is.
+            form->DefaultBtnClick();
+            QCOMPARE(form->Trackbar1->value(), 10000);
+            QVERIFY(form->CBLzma->isChecked() && form->BruteRB3->isChecked());
+        }
+        const QByteArray file = settings();
+        QVERIFY2(file.contains("AllIcons=0\r\n[Erweitert]\r\nLZMA=1\r\nGruendlich=0\r\n"
+                               "SehrGruendlich=1\r\nSicherung=0\r\nNeueDatei=1\r\nPruefen=0\r\n"
+                               "Packer=1\r\n"),
+                 file.constData());
+        auto form = makeForm();
+        const AdvancedOptions advanced = form->advancedOptions();
+        QVERIFY(advanced.lzma && advanced.newFile && !advanced.keepBackup && !advanced.testAfter);
+        QCOMPARE(advanced.thoroughness, int(AdvancedOptions::UltraBrute));
+        QCOMPARE(advanced.packers, 1);
     }
 
     // The memory slider steps by keys and reports each change to the label and the file.
