@@ -337,6 +337,64 @@ private slots:
         QCOMPARE(sha256(program), original);
     }
 
+    void realPackerAdvancedChoices()
+    {
+        // Debian's UPX with the choices of page "Erweitert": LZMA packs smaller than the
+        // defaults, the backup is the original, the test follows at once; a new file leaves the
+        // original untouched, and one that exists already is refused.
+        const auto form = realPackerWindow(QStringLiteral(KOMPAKTOR_PACKER));
+        if (!form)
+            QSKIP("the packer is not installed");
+        const QString folder = m_dir.filePath(QStringLiteral("erweitert/"));
+        QVERIFY(QDir().mkpath(folder));
+        for (const char* name : {"normal", "lzma", "neu"})
+            QVERIFY(QFile::copy(QStringLiteral("/bin/ls"), folder + QLatin1String(name)));
+        const QByteArray original = readFile(folder + QStringLiteral("normal"));
+        const QByteArray expected = output(folder + QStringLiteral("normal"));
+        const auto compress = [&form, &folder](const char* name) {
+            form->Memo1->clear();
+            form->Filename1->setText(folder + QLatin1String(name));
+            QTest::mouseClick(form->KompressBtn, Qt::LeftButton);
+            return form->StatusBar1->panelText(0);
+        };
+        QVERIFY(compress("normal").startsWith(QStringLiteral(" Komprimiert: ")));
+
+        for (QCheckBox* box : {form->CBLzma, form->CBBackup, form->CBTestAfter})
+            box->setChecked(true);
+        const QString line = compress("lzma");
+        QVERIFY2(line.endsWith(QStringLiteral(", Sicherung: lzma.~, geprüft")), qPrintable(line));
+        const QString shown = form->Memo1->toPlainText();
+        QVERIFY2(shown.contains(QStringLiteral(" --lzma -k \"")) &&
+                     shown.contains(QStringLiteral("Packed 1 file.")) &&
+                     shown.contains(QStringLiteral("[OK]")),
+                 qPrintable(shown));
+        const qint64 normal = QFileInfo(folder + QStringLiteral("normal")).size();
+        const qint64 lzma = QFileInfo(folder + QStringLiteral("lzma")).size();
+        qInfo("ls %lld bytes: packed %lld, with LZMA %lld", qint64(original.size()), normal, lzma);
+        QVERIFY(lzma < normal);
+        QCOMPARE(output(folder + QStringLiteral("lzma")), expected);
+        QCOMPARE(readFile(folder + QStringLiteral("lzma.~")), original);
+
+        for (QCheckBox* box : {form->CBLzma, form->CBBackup, form->CBTestAfter})
+            box->setChecked(false);
+        form->CBNewFile->setChecked(true);
+        const QString newFile = folder + QStringLiteral("neu-gepackt");
+        QVERIFY(compress("neu").endsWith(QStringLiteral(", neue Datei: neu-gepackt")));
+        QCOMPARE(readFile(folder + QStringLiteral("neu")), original);
+        QCOMPARE(output(newFile), expected);
+        QCOMPARE(form->Filename2->text(), newFile);
+        const QByteArray packed = readFile(newFile);
+        MessageBoxWatcher boxes([&newFile](QMessageBox* box) {
+            QCOMPARE(box->windowTitle(), QStringLiteral("Fehler"));
+            QVERIFY(box->text().contains(newFile));
+        });
+        form->Memo1->setPlainText(QStringLiteral("vorher"));
+        QTest::mouseClick(form->KompressBtn, Qt::LeftButton);
+        QCOMPARE(boxes.count(), 1);
+        QCOMPARE(form->Memo1->toPlainText(), QStringLiteral("vorher"));
+        QCOMPARE(readFile(newFile), packed);
+    }
+
     void realPackerProgressAndCancel_data() { addRealPackerRows(); }
 
     void realPackerProgressAndCancel()
