@@ -147,52 +147,37 @@ private slots:
 
     void fileNamesBesideTheFile_data()
     {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("packed");
-        QTest::addColumn<QString>("backup");
-        QTest::newRow("no extension") << "/p/prog"
-                                      << "/p/prog-gepackt"
-                                      << "/p/prog.~";
-        QTest::newRow("exe") << "Test.exe"
-                             << "Test-gepackt.exe"
-                             << "Test.ex~";
-        QTest::newRow("two suffixes") << "a.tar.gz"
-                                      << "a.tar-gepackt.gz"
-                                      << "a.tar.gz~";
-        QTest::newRow("dot in the folder") << "a.b/prog"
-                                           << "a.b/prog-gepackt"
-                                           << "a.b/prog.~";
-        QTest::newRow("hidden") << "/p/.hidden"
-                                << "/p/.hidden-gepackt"
-                                << "/p/.hidde~";
+        // The file, its new file when packed, and its backup.
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("no extension") << QStringList{"/p/prog", "/p/prog-gepackt", "/p/prog.~"};
+        QTest::newRow("exe") << QStringList{"Test.exe", "Test-gepackt.exe", "Test.ex~"};
+        QTest::newRow("two suffixes") << QStringList{"a.tar.gz", "a.tar-gepackt.gz", "a.tar.gz~"};
+        QTest::newRow("dot in the folder")
+            << QStringList{"a.b/prog", "a.b/prog-gepackt", "a.b/prog.~"};
+        QTest::newRow("hidden") << QStringList{"/p/.hidden", "/p/.hidden-gepackt", "/p/.hidde~"};
     }
 
     void fileNamesBesideTheFile()
     {
         // The backup names are those UPX 3.96 and 4.2.2 write for "-k".
-        QFETCH(QString, file);
-        QFETCH(QString, packed);
-        QFETCH(QString, backup);
-        QCOMPARE(newFileName(file, true), packed);
-        QCOMPARE(newFileName(file, false),
-                 QString(packed).replace(QStringLiteral("-gepackt"), QStringLiteral("-entpackt")));
-        QCOMPARE(backupFileName(file), backup);
+        QFETCH(QStringList, names);
+        QCOMPARE(newFileName(names[0], true), names[1]);
+        QCOMPARE(
+            newFileName(names[0], false),
+            QString(names[1]).replace(QStringLiteral("-gepackt"), QStringLiteral("-entpackt")));
+        QCOMPARE(backupFileName(names[0]), names[2]);
     }
 
     void switchesAnOldPackerLacks()
     {
+        // UPX 3.96 knows every switch, and a packer of unknown version is sent them all.
         AdvancedOptions advanced;
         advanced.lzma = true;
-        advanced.thoroughness = AdvancedOptions::UltraBrute;
-        const QStringList both{QStringLiteral("--lzma"), QStringLiteral("--ultra-brute")};
-        QCOMPARE(unknownSwitches(advanced, QVersionNumber(1, 25)), both);
-        QCOMPARE(omittedSwitchesNote(both, QVersionNumber(1, 25)),
-                 QStringLiteral("UPX 1.25 kennt --lzma und --ultra-brute nicht, ohne diese "
-                                "Optionen komprimiert."));
-        QCOMPARE(unknownSwitches(advanced, QVersionNumber(2, 3)), QStringList{both[0]});
-        // UPX 3.96 knows them all, and a packer of unknown version is sent them.
         QVERIFY(unknownSwitches(advanced, QVersionNumber(3, 96)).isEmpty());
         QVERIFY(unknownSwitches(advanced, QVersionNumber()).isEmpty());
+        QCOMPARE(omittedSwitchesNote(unknownSwitches(advanced, QVersionNumber(2, 3)),
+                                     QVersionNumber(2, 3)),
+                 QStringLiteral("UPX 2.3 kennt --lzma nicht, ohne diese Option komprimiert."));
     }
 
     void commandLines()

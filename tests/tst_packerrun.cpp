@@ -347,33 +347,25 @@ private slots:
         QCOMPARE(kept.st_mtim.tv_sec, OriginalTime);
     }
 
-    void aStoppedPackersNewFileIsRemoved_data()
-    {
-        QTest::addColumn<bool>("thereBefore");
-        QTest::newRow("new") << false;
-        QTest::newRow("there before") << true;
-    }
-
     void aStoppedPackersNewFileIsRemoved()
     {
         // The packer writes part of its new file ("-o"), shows its progress and is stopped: the
         // part is removed, a file that was there before the start is not.
-        QFETCH(bool, thereBefore);
         const QString packer = writeScript(m_dir.filePath(QStringLiteral("upx-neu")),
                                            "printf halb >\"$2\"\nprintf '\\rSchritt 1'\n"
                                            "exec /bin/sleep 30\n");
         const QString file = m_dir.filePath(QStringLiteral("alt"));
         const QString newFile = m_dir.filePath(QStringLiteral("alt-gepackt"));
-        QFile::remove(newFile);
-        QVERIFY(writeFile(file, "alt") && (!thereBefore || writeFile(newFile, "vorher")));
-        PackerCommand command{packer, {QStringLiteral("-o"), newFile, file}, packer, file};
-        command.outputFile = newFile;
-        PackerRun run(command);
-        connect(&run, &PackerRun::progress, &run, &PackerRun::cancel);
-        QVERIFY(runToEnd(run));
-        QVERIFY(run.result().cancelled);
-        QCOMPARE(QFile::exists(newFile), thereBefore);
-        QCOMPARE(readFile(file), QByteArray("alt"));
+        for (const bool thereBefore : {false, true}) {
+            QVERIFY(writeFile(file, "alt") && (!thereBefore || writeFile(newFile, "vorher")));
+            PackerCommand command{packer, {QStringLiteral("-o"), newFile, file}, packer, file};
+            command.outputFile = newFile;
+            PackerRun run(command);
+            connect(&run, &PackerRun::progress, &run, &PackerRun::cancel);
+            QVERIFY(runToEnd(run) && run.result().cancelled);
+            QCOMPARE(QFile::exists(newFile), thereBefore);
+            QCOMPARE(readFile(file), QByteArray("alt"));
+        }
     }
 
     void progressGoesOnAtMostTenTimesASecond()
