@@ -44,6 +44,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTextCursor>
 #include <QTime>
@@ -53,6 +54,19 @@
 
 #include <cstdio>
 #include <utility>
+
+namespace {
+
+// The output box for a run that follows another: the earlier transcript stays, an empty line
+// sets the new one apart.
+class FollowingTranscript : public MemoTranscript {
+public:
+    using MemoTranscript::MemoTranscript;
+
+    void clear() override { append(QStringLiteral("\r\n")); }
+};
+
+} // namespace
 
 TUPXForm1::TUPXForm1(const QString& executablePath, QWidget* parent)
     : Form(QSize(761, 517), TFormBorderStyle::bsSingle, parent),
@@ -288,9 +302,21 @@ void TUPXForm1::Trackbar1Change()
 
 namespace {
 const QString OptionSection = QStringLiteral("Option");
+const QString AdvancedSection = QStringLiteral("Erweitert");
+
+QString flag(const QAbstractButton* button)
+{
+    return button->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+}
 } // namespace
 
 void TUPXForm1::LeseIni()
+{
+    readOptions();
+    readAdvancedChoices();
+}
+
+void TUPXForm1::readOptions()
 {
     const QString& path = SettingsFile;
     const auto flag = [&path](const char* key) {
@@ -313,35 +339,60 @@ void TUPXForm1::LeseIni()
     IkonsRB2->setChecked(flag("AllIcons"));
 }
 
+void TUPXForm1::readAdvancedChoices()
+{
+    const QString& path = SettingsFile;
+    const auto flag = [&path](const char* key) {
+        return readProfileInteger(path, AdvancedSection, QLatin1String(key), 0) != 0;
+    };
+    CBLzma->setChecked(flag("LZMA"));
+    BruteRB2->setChecked(flag("Gruendlich"));
+    BruteRB3->setChecked(flag("SehrGruendlich"));
+    CBBackup->setChecked(flag("Sicherung"));
+    CBNewFile->setChecked(flag("NeueDatei"));
+    CBTestAfter->setChecked(flag("Pruefen"));
+    SpinEdit1->setValue(
+        readProfileInteger(path, AdvancedSection, QStringLiteral("Packer"), SpinEdit1->maximum()));
+}
+
 void TUPXForm1::SchreibeIni()
 {
-    const auto flag = [](const QAbstractButton* button) {
-        return button->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
-    };
-    // All thirteen keys in one replacement of the file: it never holds half old, half new values.
+    // All keys of both pages in one replacement of the file: it never holds half old, half new
+    // values.
     const QString& path = SettingsFile;
-    if (!makeSettingsFolder(path) ||
-        !writeProfileStrings(path, OptionSection,
-                             {{QStringLiteral("Kompresslevel"), ComboBox1->currentText()},
-                              {QStringLiteral("Erzwingen"), flag(CBforce)},
-                              {QStringLiteral("Methode1"), flag(KmRBtn1)},
-                              {QStringLiteral("O_Entfernen"), flag(OverlayBtn2)},
-                              {QStringLiteral("O_Ablehnen"), flag(OverlayBtn3)},
-                              {QStringLiteral("Support8086"), flag(CB8086)},
-                              {QStringLiteral("ExeHeader"), flag(CBnoReloc)},
-                              {QStringLiteral("Speicher"), QString::number(Trackbar1->value())},
-                              {QStringLiteral("Export"), flag(CBExport)},
-                              {QStringLiteral("Resource"), flag(CBResource)},
-                              {QStringLiteral("Recorde"), flag(CBStrip)},
-                              {QStringLiteral("NoIcons"), flag(IkonsRB1)},
-                              {QStringLiteral("AllIcons"), flag(IkonsRB2)}}))
+    const ProfileSection options{OptionSection,
+                                 {{QStringLiteral("Kompresslevel"), ComboBox1->currentText()},
+                                  {QStringLiteral("Erzwingen"), flag(CBforce)},
+                                  {QStringLiteral("Methode1"), flag(KmRBtn1)},
+                                  {QStringLiteral("O_Entfernen"), flag(OverlayBtn2)},
+                                  {QStringLiteral("O_Ablehnen"), flag(OverlayBtn3)},
+                                  {QStringLiteral("Support8086"), flag(CB8086)},
+                                  {QStringLiteral("ExeHeader"), flag(CBnoReloc)},
+                                  {QStringLiteral("Speicher"), QString::number(Trackbar1->value())},
+                                  {QStringLiteral("Export"), flag(CBExport)},
+                                  {QStringLiteral("Resource"), flag(CBResource)},
+                                  {QStringLiteral("Recorde"), flag(CBStrip)},
+                                  {QStringLiteral("NoIcons"), flag(IkonsRB1)},
+                                  {QStringLiteral("AllIcons"), flag(IkonsRB2)}}};
+    const ProfileSection advanced{
+        AdvancedSection,
+        {{QStringLiteral("LZMA"), flag(CBLzma)},
+         {QStringLiteral("Gruendlich"), flag(BruteRB2)},
+         {QStringLiteral("SehrGruendlich"), flag(BruteRB3)},
+         {QStringLiteral("Sicherung"), flag(CBBackup)},
+         {QStringLiteral("NeueDatei"), flag(CBNewFile)},
+         {QStringLiteral("Pruefen"), flag(CBTestAfter)},
+         {QStringLiteral("Packer"), QString::number(SpinEdit1->value())}}};
+    if (!makeSettingsFolder(path) || !writeProfileSections(path, {options, advanced}))
         throw ApplicationError{QStringLiteral("nach %1 kann nicht geschrieben werden").arg(path)};
 }
 
 void TUPXForm1::DefaultBtnClick()
 {
+    // The options page only: page "Erweitert" keeps its choices, which the next save writes
+    // again.
     QFile::remove(SettingsFile);
-    LeseIni();
+    readOptions();
     setMemLblCaption(Trackbar1->value());
 }
 
@@ -378,26 +429,102 @@ void TUPXForm1::TestBtnClick()
 
 void TUPXForm1::DekompressBtnClick()
 {
-    if (fileNameGiven(QStringLiteral("Es ist unmöglich eine Datei zu dekomprimieren,\rwenn Name "
-                                     "und Pfad dieser Datei unbekannt ist!")))
-        runCommand(fileCommand(PackerPath, QStringLiteral("-d"), Filename1->text()),
-                   PackerAction::Decompress);
+    if (!fileNameGiven(QStringLiteral("Es ist unmöglich eine Datei zu dekomprimieren,\rwenn Name "
+                                      "und Pfad dieser Datei unbekannt ist!")))
+        return;
+    const AdvancedOptions advanced = advancedOptions();
+    const QString file = Filename1->text();
+    if (newFileFree(file, advanced, false))
+        runKeeping(PackerAction::Decompress, advanced, [&](const QVersionNumber&) {
+            return decompressCommand(PackerPath, file, advanced);
+        });
 }
 
 void TUPXForm1::KompressBtnClick()
 {
-    if (fileNameGiven(QStringLiteral("Es ist unmöglich eine Datei zu komprimieren, wenn\rSie mir "
-                                     "Name und Pfad dieser Datei nicht nennen!"))) {
-        // The file and options as they are now, also when the packer's version comes later.
-        const CompressOptions options = compressOptions();
-        const QString file = Filename1->text();
-        runCommand(
-            PackerAction::Compress,
-            [&](const QVersionNumber& version) {
-                return compressCommand(PackerPath, options, file, version);
-            },
-            packerVersion());
+    if (!fileNameGiven(QStringLiteral("Es ist unmöglich eine Datei zu komprimieren, wenn\rSie mir "
+                                      "Name und Pfad dieser Datei nicht nennen!")))
+        return;
+    // The file and options as they are now, also when the packer's version comes later.
+    const CompressOptions options = compressOptions();
+    const AdvancedOptions advanced = advancedOptions();
+    const QString file = Filename1->text();
+    if (newFileFree(file, advanced, true))
+        runKeeping(PackerAction::Compress, advanced, [&](const QVersionNumber& version) {
+            return compressCommand(PackerPath, options, file, version, advanced);
+        });
+}
+
+void TUPXForm1::runKeeping(PackerAction action, const AdvancedOptions& advanced,
+                           const PackerRun::CommandMaker& make)
+{
+    const bool compress = action == PackerAction::Compress;
+    // The version the command was made for, which tells the switches it had to leave out.
+    QVersionNumber madeFor;
+    MemoTranscript memo(Memo1);
+    const std::optional<RunResult> run = runInMemo1(
+        [&](const QVersionNumber& version) {
+            madeFor = version;
+            return make(version);
+        },
+        compress ? packerVersion() : nullptr, memo);
+    if (!run)
+        return;
+    if (const QString note = omittedSwitchesNote(unknownSwitches(advanced, madeFor), madeFor);
+        compress && !note.isEmpty())
+        appendBlockToMemo1(note);
+    QString line = packerResult(action, *run) + keptFilesNote(*run);
+    if (runSucceeded(*run)) {
+        const QString& newFile = run->command.outputFile;
+        if (!newFile.isEmpty() &&
+            (Filename2->text().isEmpty() || Filename2->text() == run->command.workFile))
+            Filename2->setText(newFile);
+        if (compress && advanced.testAfter)
+            line += testAfterCompress(run->command);
     }
+    showResult(line);
+}
+
+QString TUPXForm1::testAfterCompress(const PackerCommand& compress)
+{
+    const QString& packed = compress.outputFile.isEmpty() ? compress.workFile : compress.outputFile;
+    const PackerCommand test = fileCommand(PackerPath, QStringLiteral("-t"), packed);
+    FollowingTranscript memo(Memo1);
+    const std::optional<RunResult> run =
+        runInMemo1([&test](const QVersionNumber&) { return test; }, nullptr, memo);
+    return run ? testAfterNote(*run) : QString();
+}
+
+bool TUPXForm1::newFileFree(const QString& fileName, const AdvancedOptions& advanced, bool compress)
+{
+    const QString newFile = newFileName(fileName, compress);
+    const QFileInfo info(newFile);
+    if (!advanced.newFile || (!info.exists() && !info.isSymLink()))
+        return true;
+    showErrorBox(this, QStringLiteral("Die neue Datei\r\r%1\r\rgibt es schon. Ich überschreibe "
+                                      "sie nicht:\rbitte benennen oder verschieben Sie sie "
+                                      "zuerst.")
+                           .arg(newFile));
+    return false;
+}
+
+AdvancedOptions TUPXForm1::advancedOptions() const
+{
+    AdvancedOptions options;
+    options.lzma = CBLzma->isChecked();
+    options.thoroughness = BruteRB3->isChecked()   ? AdvancedOptions::UltraBrute
+                           : BruteRB2->isChecked() ? AdvancedOptions::Brute
+                                                   : AdvancedOptions::Normal;
+    options.keepBackup = CBBackup->isChecked();
+    options.newFile = CBNewFile->isChecked();
+    options.testAfter = CBTestAfter->isChecked();
+    options.packers = parallelPackers();
+    return options;
+}
+
+int TUPXForm1::parallelPackers() const
+{
+    return SpinEdit1->value();
 }
 
 PackerVersion* TUPXForm1::packerVersion()
@@ -446,12 +573,19 @@ void TUPXForm1::runCommand(const PackerCommand& command, PackerAction action)
 void TUPXForm1::runCommand(PackerAction action, const PackerRun::CommandMaker& make,
                            PackerVersion* version)
 {
+    MemoTranscript memo(Memo1);
+    if (const std::optional<RunResult> run = runInMemo1(make, version, memo))
+        showResult(packerResult(action, *run));
+}
+
+std::optional<RunResult> TUPXForm1::runInMemo1(const PackerRun::CommandMaker& make,
+                                               PackerVersion* version, TranscriptSink& sink)
+{
     // One run at a time: a command started while the packer still works is refused, so that
     // the running command's report stays whole.
     if (refuseWhileBusy())
-        return;
-    MemoTranscript memo(Memo1);
-    PackerRun run(version, make, &memo);
+        return std::nullopt;
+    PackerRun run(version, make, &sink);
     m_run = &run;
     // The packer's progress shows in the status line while it works.
     connect(&run, &PackerRun::progress, this, [this](const QString& progress) {
@@ -470,9 +604,14 @@ void TUPXForm1::runCommand(PackerAction action, const PackerRun::CommandMaker& m
     m_run = nullptr;
     ApplicationHint->hold(false);
     QApplication::restoreOverrideCursor();
-    // Then its result, until the pointer reaches another hint than the one it rests on now
+    return run.result();
+}
+
+void TUPXForm1::showResult(const QString& line)
+{
+    // The result stays until the pointer reaches another hint than the one it rests on now
     // (the button just pressed, usually).
-    StatusBar1->setPanelText(0, QLatin1Char(' ') + packerResult(action, run.result()));
+    StatusBar1->setPanelText(0, QLatin1Char(' ') + line);
     ApplicationHint->takeCurrentHint();
     for (const QString& text : std::exchange(m_waitingForMemo1, {}))
         appendBlockToMemo1(text);

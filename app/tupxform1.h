@@ -12,7 +12,9 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
+struct AdvancedOptions;
 class HintTracker;
 class LinkLabel;
 class OpenDialog;
@@ -27,6 +29,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QProgressBar;
+class QSpinBox;
 class QTabWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -39,7 +42,8 @@ class TMagneticForm;
 class TRxGradientCaption;
 class TSysInf;
 
-// The main window: the three pages of commands, options and information, the status bar, and
+// The main window: the pages of commands, options, information and advanced choices, the status
+// bar, and
 // the handlers that tie the packer, the options and the files together.
 class TUPXForm1 : public Form {
     Q_OBJECT
@@ -156,6 +160,31 @@ public:
     QPlainTextEdit* Memo3;
     OpenDialog* OpenDialog3;
     PackerBatch* Batch1;
+    // Page "Erweitert"
+    QWidget* TS5;
+    QGroupBox* GroupBox7;
+    QCheckBox* CBLzma;
+    QGroupBox* GroupBox8;
+    RadioButton* BruteRB1;
+    RadioButton* BruteRB2;
+    RadioButton* BruteRB3;
+    QLabel* Label20;
+    QGroupBox* GroupBox9;
+    QCheckBox* CBBackup;
+    QLabel* Label21;
+    QCheckBox* CBNewFile;
+    QLabel* Label22;
+    QGroupBox* GroupBox10;
+    QCheckBox* CBTestAfter;
+    QLabel* Label23;
+    QGroupBox* GroupBox11;
+    QLabel* Label24;
+    QSpinBox* SpinEdit1;
+
+    // The choices of page "Erweitert", for every compress and decompress; and how many packers
+    // work at once on several files.
+    AdvancedOptions advancedOptions() const;
+    int parallelPackers() const;
 
     // Window life
     void FormCreate();
@@ -244,7 +273,11 @@ private:
     void StarteStapel(PackerAction action);
     // Whether a packer command or a batch runs: another is refused then.
     bool refuseWhileBusy();
+    void buildAdvancedPage();
     void connectHandlers();
+    // The options page from the settings file, and page "Erweitert".
+    void readOptions();
+    void readAdvancedChoices();
     // Handles a drag of a file from a file manager over the window; true when it took the event.
     bool takeDraggedFile(QObject* watched, QEvent* event);
     void setMemLblCaption(int value);
@@ -259,6 +292,20 @@ private:
     // known; without a version at once, for an unknown one.
     void runCommand(PackerAction action, const PackerRun::CommandMaker& make,
                     PackerVersion* version);
+    // Runs the command with its transcript in the sink; no result when a command runs already.
+    std::optional<RunResult> runInMemo1(const PackerRun::CommandMaker& make, PackerVersion* version,
+                                        TranscriptSink& sink);
+    // Shows the result line in the status line, and the blocks held back for the output box.
+    void showResult(const QString& line);
+    // A compress or decompress with the choices of page "Erweitert": the backup and the new
+    // file named in the result line, the new file in the trial box, and the test after a
+    // compress.
+    void runKeeping(PackerAction action, const AdvancedOptions& advanced,
+                    const PackerRun::CommandMaker& make);
+    // Refuses, with an error box, a new file that exists already.
+    bool newFileFree(const QString& fileName, const AdvancedOptions& advanced, bool compress);
+    // Tests the file that the compress wrote, its transcript after the compress's.
+    QString testAfterCompress(const PackerCommand& compress);
     void WMSysCommand(TMessage& message);
     // Appends a block of lines to the output box, after the transcript of a command that runs
     // now.

@@ -21,7 +21,6 @@
 #include <QPushButton>
 #include <QSet>
 #include <QTabWidget>
-#include <QThread>
 #include <QTreeWidget>
 
 #include <sys/stat.h>
@@ -223,21 +222,40 @@ void TUPXForm1::StarteStapel(PackerAction action)
     }
     // The options as they are now, also for the files that start later.
     const CompressOptions options = compressOptions();
+    const AdvancedOptions advanced = advancedOptions();
     const QString packerPath = PackerPath;
-    const QString option =
-        action == PackerAction::Decompress ? QStringLiteral("-d") : QStringLiteral("-t");
     PackerBatch::CommandMaker make = [=](const QString& file, const QVersionNumber& version) {
-        return action == PackerAction::Compress
-                   ? compressCommand(packerPath, options, file, version)
-                   : fileCommand(packerPath, option, file);
+        if (action == PackerAction::Compress)
+            return compressCommand(packerPath, options, file, version, advanced);
+        if (action == PackerAction::Decompress)
+            return decompressCommand(packerPath, file, advanced);
+        return fileCommand(packerPath, QStringLiteral("-t"), file);
     };
+    PackerBatch::Extras extras;
+    if (advanced.newFile && action != PackerAction::Test) {
+        // A new file that is there already is never overwritten.
+        extras.refuse = [action](const QString& file) {
+            const QFileInfo made(newFileName(file, action == PackerAction::Compress));
+            return made.exists() || made.isSymLink()
+                       ? QStringLiteral("Die neue Datei %1 gibt es schon").arg(made.fileName())
+                       : QString();
+        };
+    }
+    if (advanced.testAfter && action == PackerAction::Compress) {
+        extras.followUp = [packerPath](const RunResult& packed) {
+            const PackerCommand& command = packed.command;
+            return fileCommand(packerPath, QStringLiteral("-t"),
+                               command.outputFile.isEmpty() ? command.workFile
+                                                            : command.outputFile);
+        };
+    }
     for (QPushButton* button :
          {EntfernenBtn, LeerenBtn, AlleKompressBtn, AlleDekompressBtn, AlleTestBtn})
         button->setEnabled(false);
     AbbrechenBtn->setEnabled(true);
     ProgressBar1->setValue(0);
     Batch1->start(action, files, make, action == PackerAction::Compress ? packerVersion() : nullptr,
-                  QThread::idealThreadCount());
+                  parallelPackers(), extras);
 }
 
 void TUPXForm1::Batch1FileChange(qsizetype index)

@@ -24,9 +24,11 @@
 #include <QProgressBar>
 #include <QProxyStyle>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStyleFactory>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -254,6 +256,7 @@ void TUPXForm1::buildControls()
     buildOptionsPage();
     buildAboutPage();
     buildBatchPage();
+    buildAdvancedPage();
     PageControl1->setCurrentWidget(TS1);
 
     // The controls carry their names, so that tools and tests can find them.
@@ -275,7 +278,10 @@ void TUPXForm1::buildControls()
         N(Label11), N(UPXLbl), N(Label12), N(MyUrlLbl), N(Label14), N(HomePageLbl), N(Label13),
         N(Memo2), N(TS4), N(ListView1), N(HinzuBtn), N(EntfernenBtn), N(LeerenBtn),
         N(AlleKompressBtn), N(AlleDekompressBtn), N(AlleTestBtn), N(AbbrechenBtn), N(ProgressBar1),
-        N(Label30), N(Memo3), N(OpenDialog3), N(Batch1))
+        N(Label30), N(Memo3), N(OpenDialog3), N(Batch1), N(TS5), N(GroupBox7), N(CBLzma),
+        N(GroupBox8), N(BruteRB1), N(BruteRB2), N(BruteRB3), N(Label20), N(GroupBox9), N(CBBackup),
+        N(Label21), N(CBNewFile), N(Label22), N(GroupBox10), N(CBTestAfter), N(Label23),
+        N(GroupBox11), N(Label24), N(SpinEdit1))
 #undef N
 #undef KOMPAKTOR_NAMES
     setObjectName(QStringLiteral("UPXForm1"));
@@ -536,6 +542,86 @@ void TUPXForm1::buildAboutPage()
     setFontOf(Memo2, Arial, 15, Regular, Navy);
     setHint(Memo2, QStringLiteral(" Was Sie unbedingt über UPX und seine Shell in Erfahrung "
                                   "bringen sollten."));
+}
+
+void TUPXForm1::buildAdvancedPage()
+{
+    TS5 = new QWidget;
+    TS5->setAccessibleName(QStringLiteral("Erweitert"));
+    PageControl1->addTab(TS5, QStringLiteral("Erweitert"));
+    setFontOf(TS5, Arial, 13, Bold, Navy);
+
+    GroupBox7 = groupBox(TS5, {12, 12, 373, 229}, QStringLiteral(" Stärkste Kompression "));
+    CBLzma = checkBox(GroupBox7, {18, 30, 349, 17},
+                      QStringLiteral("LZMA verwenden (stärker, langsamer beim Entpacken)"));
+    setHint(CBLzma, QStringLiteral(" Packt mit LZMA statt NRV: meist deutlich kleiner, dafür "
+                                   "entpackt sich das Programm bei jedem Start etwas langsamer."));
+    GroupBox8 = groupBox(GroupBox7, {18, 60, 337, 157}, QStringLiteral(" Gründlichkeit "));
+    setHint(GroupBox8, QStringLiteral(" Wie viele Methoden und Filter UPX ausprobiert, um die "
+                                      "kleinste Datei zu finden."));
+    BruteRB1 = radioButton(GroupBox8, {18, 24, 301, 17}, QStringLiteral("Normal"), true);
+    setHint(BruteRB1, QStringLiteral(" UPX packt mit der eingestellten Kompressionsstufe."));
+    BruteRB2 =
+        radioButton(GroupBox8, {18, 48, 301, 17}, QStringLiteral("Gründlich (--brute)"), false);
+    setHint(BruteRB2, QStringLiteral(" UPX probiert alle Methoden und Filter aus und behält das "
+                                     "kleinste Ergebnis."));
+    BruteRB3 = radioButton(GroupBox8, {18, 72, 301, 17},
+                           QStringLiteral("Sehr gründlich (--ultra-brute)"), false);
+    setHint(BruteRB3, QStringLiteral(" UPX probiert noch mehr Varianten aus als bei \"Gründlich"
+                                     "\". Sehr langsam!"));
+    Label20 = multiLineLabel(GroupBox8, {18, 102, 307, 45},
+                             QStringLiteral("Beide Stufen probieren viele Methoden durch und\n"
+                                            "können bei einem großen Programm Minuten\n"
+                                            "dauern."));
+    setFontOf(Label20, Arial, 13, Regular, Red);
+
+    GroupBox9 = groupBox(TS5, {400, 12, 341, 229}, QStringLiteral(" Originaldatei "));
+    CBBackup = checkBox(GroupBox9, {18, 30, 313, 17},
+                        QStringLiteral("Sicherungskopie der Originaldatei behalten"));
+    setHint(CBBackup, QStringLiteral(" UPX behält die unveränderte Datei als Sicherung neben ihr, "
+                                     "z.B. \"prog.~\" oder \"Test.ex~\"."));
+    Label21 = multiLineLabel(GroupBox9, {36, 50, 295, 45},
+                             QStringLiteral("Die Statuszeile nennt nach der Arbeit\n"
+                                            "die Sicherung, z.B. prog.~ oder Test.ex~"));
+    setFontOf(Label21, Arial, 13, Regular, Navy);
+    CBNewFile =
+        checkBox(GroupBox9, {18, 108, 313, 17}, QStringLiteral("In eine neue Datei schreiben"));
+    setHint(CBNewFile, QStringLiteral(" Die Originaldatei bleibt, wie sie ist; das Ergebnis kommt "
+                                      "in eine neue Datei daneben."));
+    Label22 = multiLineLabel(GroupBox9, {36, 128, 295, 90},
+                             QStringLiteral("prog -> prog-gepackt\n"
+                                            "Test.exe -> Test-gepackt.exe\n"
+                                            "beim Dekomprimieren: Test-entpackt.exe\n"
+                                            "Eine vorhandene Datei wird nie überschrieben."));
+    setFontOf(Label22, Arial, 13, Regular, Navy);
+
+    GroupBox10 = groupBox(TS5, {12, 256, 373, 97}, QStringLiteral(" Nach dem Packen "));
+    CBTestAfter =
+        checkBox(GroupBox10, {18, 30, 349, 17}, QStringLiteral("Nach dem Komprimieren prüfen"));
+    setHint(CBTestAfter, QStringLiteral(" Nach einer erfolgreichen Kompression prüft UPX die "
+                                        "gepackte Datei sofort auf ihre Integrität."));
+    Label23 = multiLineLabel(GroupBox10, {36, 50, 325, 37},
+                             QStringLiteral("wie \"Teste Integrität\"; die Statuszeile\n"
+                                            "endet dann mit \"geprüft\""));
+    setFontOf(Label23, Arial, 13, Regular, Navy);
+
+    GroupBox11 = groupBox(TS5, {400, 256, 341, 97}, QStringLiteral(" Mehrere Dateien "));
+    Label24 = label(GroupBox11, 18, 36, QStringLiteral("Gleichzeitig arbeitende Packer:"), 13,
+                    Regular, Navy);
+    SpinEdit1 = new QSpinBox(GroupBox11);
+    SpinEdit1->setGeometry(246, 30, 61, 24);
+    SpinEdit1->setRange(1, qMax(1, QThread::idealThreadCount()));
+    SpinEdit1->setValue(SpinEdit1->maximum());
+    setFontOf(SpinEdit1, Arial, 13, Regular, Navy);
+    SpinEdit1->setAccessibleName(Label24->text());
+    setHint(SpinEdit1,
+            QStringLiteral(" Wie viele Dateien auf der Seite \"Mehrere Dateien\" "
+                           "zugleich gepackt werden, höchstens einer je Prozessorkern."));
+
+    for (QGroupBox* group : {GroupBox7, GroupBox8, GroupBox9, GroupBox10, GroupBox11})
+        group->setAccessibleName(group->title().trimmed());
+    chainTabOrder(
+        {CBLzma, BruteRB1, BruteRB2, BruteRB3, CBBackup, CBNewFile, CBTestAfter, SpinEdit1});
 }
 
 void TUPXForm1::setMemLblCaption(int value)

@@ -51,12 +51,13 @@ PackerBatch::~PackerBatch()
 }
 
 void PackerBatch::start(PackerAction action, const QStringList& files, CommandMaker make,
-                        PackerVersion* version, int parallel)
+                        PackerVersion* version, int parallel, Extras extras)
 {
     if (m_running)
         return;
     m_action = action;
     m_make = std::move(make);
+    m_extras = std::move(extras);
     m_version = version;
     m_parallel = qMax(1, parallel);
     m_files.clear();
@@ -67,6 +68,7 @@ void PackerBatch::start(PackerAction action, const QStringList& files, CommandMa
         file.stateText = WaitingText;
     }
     m_runs.resize(m_files.size());
+    m_following.assign(m_files.size(), false);
     m_next = 0;
     m_active = 0;
     m_cancelled = false;
@@ -92,7 +94,7 @@ QString PackerBatch::refusal(const QString& path) const
         return QStringLiteral("Kompaktor kann sich nicht selbst bearbeiten, während es läuft");
     if (onReadOnlyMedium(path))
         return QStringLiteral("Die Datei liegt auf einem schreibgeschützten Datenträger");
-    return QString();
+    return m_extras.refuse ? m_extras.refuse(path) : QString();
 }
 
 // Starts runs until as many packers work as may, or no file waits.
@@ -109,41 +111,68 @@ void PackerBatch::startNext()
             emit fileChanged(index);
             continue;
         }
-        auto run = std::make_unique<PackerRun>(
-            m_version, [this, path = file.path](const QVersionNumber& version) {
-                return m_make(path, version);
-            });
-        connect(run.get(), &PackerRun::progress, this, [this, index](const QString& text) {
-            BatchFile& running = m_files[size_t(index)];
-            running.stateText = text;
-            if (const double share = progressShare(text); share >= 0)
-                running.progress = qBound(0.0, share, 1.0);
-            emit fileChanged(index);
-            emit progressChanged();
-        });
-        connect(run.get(), &PackerRun::finished, this, [this, index] { runEnded(index); });
-        file.state = BatchFile::State::Running;
-        ++m_active;
-        m_runs[size_t(index)] = std::move(run);
-        emit fileChanged(index);
-        m_runs[size_t(index)]->start();
+        startRun(index, std::make_unique<PackerRun>(
+                            m_version, [this, path = file.path](const QVersionNumber& version) {
+                                return m_make(path, version);
+                            }));
     }
+}
+
+void PackerBatch::startRun(qsizetype index, std::unique_ptr<PackerRun> run)
+{
+    connect(run.get(), &PackerRun::progress, this, [this, index](const QString& text) {
+        BatchFile& running = m_files[size_t(index)];
+        running.stateText = text;
+        if (const double share = progressShare(text); share >= 0)
+            running.progress = qBound(0.0, share, 1.0);
+        emit fileChanged(index);
+        emit progressChanged();
+    });
+    connect(run.get(), &PackerRun::finished, this, [this, index] { runEnded(index); });
+    if (m_files[size_t(index)].state != BatchFile::State::Running) {
+        m_files[size_t(index)].state = BatchFile::State::Running;
+        ++m_active;
+    }
+    m_runs[size_t(index)] = std::move(run);
+    emit fileChanged(index);
+    m_runs[size_t(index)]->start();
 }
 
 void PackerBatch::runEnded(qsizetype index)
 {
-    BatchFile& file = m_files[size_t(index)];
     // The run goes once it has returned from the signal that brought us here.
     PackerRun* run = m_runs[size_t(index)].release();
     run->deleteLater();
+    BatchFile& file = m_files[size_t(index)];
+    if (m_following[size_t(index)]) {
+        fileEnded(index, &run->result());
+        return;
+    }
     file.result = run->result();
+    if (!runSucceeded(file.result) || !m_extras.followUp || m_cancelled) {
+        fileEnded(index, nullptr);
+        return;
+    }
+    m_following[size_t(index)] = true;
+    file.progress = 0;
+    startRun(index, std::make_unique<PackerRun>(m_extras.followUp(file.result)));
+}
+
+void PackerBatch::fileEnded(qsizetype index, const RunResult* followUp)
+{
+    BatchFile& file = m_files[size_t(index)];
     const RunResult& result = file.result;
     file.state = BatchFile::State::Done;
     file.progress = 1;
-    file.stateText = packerResult(m_action, result);
-    file.succeeded =
-        result.started && !result.cancelled && result.exitedNormally && result.exitCode == 0;
-    file.sizeAfter = QFileInfo(file.path).size();
+    file.stateText = packerResult(m_action, result) + keptFilesNote(result);
+    file.succeeded = runSucceeded(result);
+    if (followUp) {
+        file.stateText += testAfterNote(*followUp);
+        file.succeeded = file.succeeded && runSucceeded(*followUp);
+        file.result.transcript += QStringLiteral("\r\n") + followUp->transcript;
+    }
+    const QString& written = result.command.outputFile;
+    file.sizeAfter = QFileInfo(written.isEmpty() ? file.path : written).size();
     --m_active;
     emit fileChanged(index);
     emit progressChanged();
@@ -194,7 +223,11 @@ void PackerBatch::abandon()
 QString PackerBatch::transcript(qsizetype index) const
 {
     const auto& run = m_runs[size_t(index)];
-    return run ? run->transcript() : file(index).result.transcript;
+    if (!run)
+        return file(index).result.transcript;
+    return m_following[size_t(index)]
+               ? file(index).result.transcript + QStringLiteral("\r\n") + run->transcript()
+               : run->transcript();
 }
 
 double PackerBatch::progress() const

@@ -47,13 +47,22 @@ public:
     // Makes the command for a file from the packer's version.
     using CommandMaker = std::function<PackerCommand(const QString& file, const QVersionNumber&)>;
 
+    // What a batch may do beside its command.
+    struct Extras {
+        // Why a file is refused before its run, beyond what the batch checks itself; empty
+        // when it is not.
+        std::function<QString(const QString& file)> refuse;
+        // The command that follows a run that succeeded, such as a test of the packed file.
+        std::function<PackerCommand(const RunResult& first)> followUp;
+    };
+
     explicit PackerBatch(QObject* parent = nullptr);
     ~PackerBatch() override;
 
     // Starts the command on the files, at most `parallel` packers at once; the version, if any,
     // is waited for as a single run waits for it. Does nothing while the batch runs.
     void start(PackerAction action, const QStringList& files, CommandMaker make,
-               PackerVersion* version, int parallel);
+               PackerVersion* version, int parallel, Extras extras = {});
     // Stops every running packer as soon as the event loop gets to it, and starts no more.
     void cancel();
     // The same at once: finished() comes before this returns.
@@ -78,18 +87,23 @@ signals:
 
 private:
     void startNext();
+    void startRun(qsizetype index, std::unique_ptr<PackerRun> run);
     void runEnded(qsizetype index);
+    void fileEnded(qsizetype index, const RunResult* followUp);
     void endIfDone();
     // Why the file cannot be worked on; empty when it can.
     QString refusal(const QString& path) const;
 
     PackerAction m_action = PackerAction::Compress;
     CommandMaker m_make;
+    Extras m_extras;
     PackerVersion* m_version = nullptr;
     int m_parallel = 1;
     std::vector<BatchFile> m_files;
     // The runs going on, by file.
     std::vector<std::unique_ptr<PackerRun>> m_runs;
+    // Whether the file's run is the follow-up of its first.
+    std::vector<bool> m_following;
     qsizetype m_next = 0;
     int m_active = 0;
     bool m_running = false;

@@ -3,6 +3,8 @@
 
 #include "packer/packerresult.h"
 
+#include "packer/packercommands.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -116,17 +118,21 @@ QString refusal(const QRegularExpressionMatch& error)
     return GeneralError;
 }
 
-QString fileCommandResult(PackerAction action, const QStringList& lines, const QString& fileName)
+QString fileCommandResult(PackerAction action, const QStringList& lines,
+                          const PackerCommand& command)
 {
+    const QString& fileName = command.workFile;
+    // The sizes after the work are those of the new file, where the packer wrote one.
+    const QString& result = command.outputFile.isEmpty() ? fileName : command.outputFile;
     const QRegularExpressionMatch error = firstMatch(lines, ErrorLine);
     if (!error.hasMatch()) {
         const QRegularExpressionMatch row = firstMatch(lines, TableRow);
         const bool packedRow = row.captured(2) == QLatin1String("->");
         const bool unpackedRow = row.captured(2) == QLatin1String("<-");
         if (action == PackerAction::Compress && packedRow)
-            return sizesLine(QStringLiteral("Komprimiert"), row, fileName);
+            return sizesLine(QStringLiteral("Komprimiert"), row, result);
         if (action == PackerAction::Decompress && unpackedRow)
-            return sizesLine(QStringLiteral("Dekomprimiert"), row, fileName);
+            return sizesLine(QStringLiteral("Dekomprimiert"), row, result);
         if (action == PackerAction::List && packedRow)
             return sizesLine(QStringLiteral("Mit UPX gepackt"), row, fileName);
         if (action == PackerAction::Test && firstMatch(lines, PassedTest).hasMatch())
@@ -182,6 +188,33 @@ QString packerResult(PackerAction action, const RunResult& run)
     case PackerAction::License:
         return informationResult(action, lines);
     default:
-        return fileCommandResult(action, lines, run.command.workFile);
+        return fileCommandResult(action, lines, run.command);
     }
+}
+
+bool runSucceeded(const RunResult& run)
+{
+    return run.started && !run.cancelled && run.exitedNormally && run.exitCode == 0;
+}
+
+QString keptFilesNote(const RunResult& run)
+{
+    if (!runSucceeded(run))
+        return QString();
+    const PackerCommand& command = run.command;
+    QString note;
+    const QString backup = backupFileName(command.workFile);
+    if (command.arguments.contains(QLatin1String("-k")) && QFileInfo(backup).isFile())
+        note += QStringLiteral(", Sicherung: ") + QFileInfo(backup).fileName();
+    if (!command.outputFile.isEmpty())
+        note += QStringLiteral(", neue Datei: ") + QFileInfo(command.outputFile).fileName();
+    return note;
+}
+
+QString testAfterNote(const RunResult& test)
+{
+    if (test.cancelled)
+        return QStringLiteral(", die Prüfung wurde abgebrochen");
+    return runSucceeded(test) ? QStringLiteral(", geprüft")
+                              : QStringLiteral(", aber die Prüfung ist fehlgeschlagen");
 }

@@ -17,3 +17,12 @@ enum class PackerAction { Compress, Decompress, Test, List, Help, Version, Licen
 // file, a failed start, or a general error. A compress that failed on a file that carries UPX's
 // mark is "already packed" whatever the packer said; the file is read for that, and only then.
 QString packerResult(PackerAction action, const RunResult& run);
+
+// Whether the packer did its work: it was started, not stopped, and ended with exit code 0.
+bool runSucceeded(const RunResult& run);
+// What a run that succeeded left beside the file, for the end of its result line: ", Sicherung:
+// prog.~" for the backup that "-k" kept, ", neue Datei: prog-gepackt" for the file of "-o".
+QString keptFilesNote(const RunResult& run);
+// The end of a compress's result line after the test that followed it: ", geprüft" when the
+// test passed.
+QString testAfterNote(const RunResult& test);

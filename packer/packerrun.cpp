@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSocketNotifier>
 
@@ -205,6 +206,8 @@ struct PackerRun::Packing {
 
     QProcess process;
     WorkFileGuard workFile;
+    // The new file the packer is to write, when it was not there before the start.
+    QString newOutput;
     PackerTerminal terminal;
     std::unique_ptr<QSocketNotifier> terminalOutput;
     QTimer readPause;
@@ -296,6 +299,9 @@ void PackerRun::launch()
     }
     m_packing = std::make_unique<Packing>(m_result.command.workFile,
                                           [this](const QString& text) { emit progress(text); });
+    if (const QString& output = m_result.command.outputFile;
+        !output.isEmpty() && !QFileInfo::exists(output) && !QFileInfo(output).isSymLink())
+        m_packing->newOutput = output;
     watchOutput();
     // The box shows the command while the packer works.
     m_transcript->flush();
@@ -401,6 +407,9 @@ bool PackerRun::stopPacker()
     // A packer that could not be ended may still change the file.
     if (stopped && m_packing->workFile.isSet())
         m_result.file = ended ? m_packing->workFile.settle(outputOpen) : FileOutcome::InDoubt;
+    // What the stopped packer wrote of a new file is no finished work.
+    if (stopped && ended && !m_packing->newOutput.isEmpty())
+        QFile::remove(m_packing->newOutput);
     m_result.cancelled = stopped;
     return stopped;
 }

@@ -25,6 +25,9 @@ struct PackerCommand {
     // as it was or as the packer's finished work, with its mode, owner and times as they were;
     // the temporary file the packer wrote meanwhile is removed.
     QString workFile = {};
+    // The new file the packer writes its work to instead, if any ("-o"); the work file then
+    // stays as it is. A stopped packer's new file is removed, unless it was there before.
+    QString outputFile = {};
 };
 
 // Where the transcript of a run goes as it grows: the output box, for example.

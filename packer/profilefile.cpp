@@ -348,12 +348,18 @@ bool writeProfileString(const QString& path, const QString& section, const QStri
 bool writeProfileStrings(const QString& path, const QString& section,
                          const QList<std::pair<QString, QString>>& entries)
 {
-    const QString sectionName = trimmedName(section);
-    if (!isUsableSection(sectionName))
-        return false;
-    for (const auto& entry : entries) {
-        if (!isUsableKey(trimmedName(entry.first)))
+    return writeProfileSections(path, {{section, entries}});
+}
+
+bool writeProfileSections(const QString& path, const QList<ProfileSection>& sections)
+{
+    for (const ProfileSection& section : sections) {
+        if (!isUsableSection(trimmedName(section.name)))
             return false;
+        for (const auto& entry : section.entries) {
+            if (!isUsableKey(trimmedName(entry.first)))
+                return false;
+        }
     }
 
     const QFileInfo existing(path);
@@ -377,12 +383,16 @@ bool writeProfileStrings(const QString& path, const QString& section,
         return false;
 
     QByteArray after = before;
-    for (const auto& [key, value] : entries) {
-        const QString keyName = trimmedName(key);
-        QString oneLine = value;
-        oneLine.replace(QLatin1Char('\r'), QLatin1Char(' '))
-            .replace(QLatin1Char('\n'), QLatin1Char(' '));
-        after = withKeyLine(after, sectionName, keyName, keyName.toUtf8() + '=' + oneLine.toUtf8());
+    for (const ProfileSection& section : sections) {
+        const QString sectionName = trimmedName(section.name);
+        for (const auto& [key, value] : section.entries) {
+            const QString keyName = trimmedName(key);
+            QString oneLine = value;
+            oneLine.replace(QLatin1Char('\r'), QLatin1Char(' '))
+                .replace(QLatin1Char('\n'), QLatin1Char(' '));
+            after =
+                withKeyLine(after, sectionName, keyName, keyName.toUtf8() + '=' + oneLine.toUtf8());
+        }
     }
     removeLeftovers(target);
     if (exists && after == before)

@@ -58,6 +58,16 @@ bool writeProfileString(const QString& path, const QString& section, const QStri
 bool writeProfileStrings(const QString& path, const QString& section,
                          const QList<std::pair<QString, QString>>& entries);
 
+// The keys of one section, in their order.
+struct ProfileSection {
+    QString name;
+    QList<std::pair<QString, QString>> entries;
+};
+
+// Stores the keys of several sections as writeProfileStrings stores those of one, section after
+// section, with one replacement of the file: afterwards it holds all of them or none.
+bool writeProfileSections(const QString& path, const QList<ProfileSection>& sections);
+
 // Converts the text of an integer value: a leading "0x" or "0X" (in a text longer than two
 // characters) counts as "$". Then, after leading spaces, either "$" and one or more hexadecimal
 // digits using up to all 32 bits ("$FFFFFFFF" is -1), or an optional sign and decimal digits in

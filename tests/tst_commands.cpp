@@ -337,6 +337,57 @@ private slots:
         QCOMPARE(sha256(program), original);
     }
 
+    void realPackerAdvancedChoices()
+    {
+        // Debian's UPX with the choices of page "Erweitert": LZMA packs smaller than the
+        // defaults, the backup is the original, the test follows at once; a new file leaves the
+        // original untouched, and one that exists already is refused.
+        const auto form = realPackerWindow(QStringLiteral(KOMPAKTOR_PACKER));
+        if (!form)
+            QSKIP("the packer is not installed");
+        const QString folder = m_dir.filePath(QStringLiteral("erweitert/"));
+        QVERIFY(QDir().mkpath(folder));
+        for (const char* name : {"normal", "lzma", "neu"})
+            QVERIFY(QFile::copy(QStringLiteral("/bin/ls"), folder + QLatin1String(name)));
+        const QByteArray original = readFile(folder + QStringLiteral("normal"));
+        const QByteArray expected = output(folder + QStringLiteral("normal"));
+        const auto compress = [&form, &folder](const char* name) {
+            form->Memo1->clear();
+            form->Filename1->setText(folder + QLatin1String(name));
+            QTest::mouseClick(form->KompressBtn, Qt::LeftButton);
+            return form->StatusBar1->panelText(0);
+        };
+        QVERIFY(compress("normal").startsWith(QStringLiteral(" Komprimiert: ")));
+
+        for (QCheckBox* box : {form->CBLzma, form->CBBackup, form->CBTestAfter})
+            box->setChecked(true);
+        const QString line = compress("lzma");
+        QVERIFY2(line.endsWith(QStringLiteral(", Sicherung: lzma.~, geprüft")), qPrintable(line));
+        QVERIFY(form->Memo1->toPlainText().contains(QStringLiteral("Packed 1 file.")));
+        QVERIFY(form->Memo1->toPlainText().contains(QStringLiteral("[OK]")));
+        const qint64 normal = QFileInfo(folder + QStringLiteral("normal")).size();
+        const qint64 lzma = QFileInfo(folder + QStringLiteral("lzma")).size();
+        qInfo("ls %lld bytes: packed %lld, with LZMA %lld", qint64(original.size()), normal, lzma);
+        QVERIFY(lzma < normal);
+        QCOMPARE(output(folder + QStringLiteral("lzma")), expected);
+        QCOMPARE(readFile(folder + QStringLiteral("lzma.~")), original);
+
+        // With a new file, still with LZMA, backup and test: the original stays as it is.
+        form->CBNewFile->setChecked(true);
+        const QString newFile = folder + QStringLiteral("neu-gepackt");
+        QVERIFY(compress("neu").endsWith(QStringLiteral(": neu-gepackt, geprüft")));
+        QCOMPARE(readFile(folder + QStringLiteral("neu")), original);
+        QCOMPARE(output(newFile), expected);
+        QCOMPARE(form->Filename2->text(), newFile);
+        MessageBoxWatcher boxes([&newFile](QMessageBox* box) {
+            QVERIFY(box->windowTitle() == QLatin1String("Fehler") && box->text().contains(newFile));
+        });
+        form->Memo1->setPlainText(QStringLiteral("vorher"));
+        QTest::mouseClick(form->KompressBtn, Qt::LeftButton);
+        QCOMPARE(boxes.count(), 1);
+        QCOMPARE(form->Memo1->toPlainText(), QStringLiteral("vorher"));
+    }
+
     void realPackerProgressAndCancel_data() { addRealPackerRows(); }
 
     void realPackerProgressAndCancel()

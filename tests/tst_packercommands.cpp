@@ -120,6 +120,64 @@ private slots:
             << compressCommand(Packer, options, QStringLiteral("a.exe"))
             << "/opt/upx/upx  -  --crp-ms=10000 \"a.exe\""
             << QStringList{"-", "--crp-ms=10000", "a.exe"};
+
+        AdvancedOptions advanced;
+        advanced.lzma = advanced.keepBackup = advanced.newFile = true;
+        advanced.thoroughness = AdvancedOptions::UltraBrute;
+        QTest::newRow("compress, every advanced choice")
+            << compressCommand(Packer, {}, QStringLiteral("/p/Test.exe"), QVersionNumber(4, 2, 2),
+                               advanced)
+            << "/opt/upx/upx  -7  --crp-ucl-ms=10000 --lzma --ultra-brute -k -o "
+               "\"/p/Test-gepackt.exe\" \"/p/Test.exe\""
+            << QStringList{"-7", "--crp-ucl-ms=10000",  "--lzma",     "--ultra-brute", "-k",
+                           "-o", "/p/Test-gepackt.exe", "/p/Test.exe"};
+        QTest::newRow("compress, a packer without LZMA and ultra brute")
+            << compressCommand(Packer, {}, QStringLiteral("a"), QVersionNumber(1, 25), advanced)
+            << "/opt/upx/upx  -7  --crp-ms=10000 -k -o \"a-gepackt\" \"a\""
+            << QStringList{"-7", "--crp-ms=10000", "-k", "-o", "a-gepackt", "a"};
+        advanced.thoroughness = AdvancedOptions::Brute;
+        QTest::newRow("decompress, backup and new file")
+            << decompressCommand(Packer, QStringLiteral("/p/prog"), advanced)
+            << "/opt/upx/upx  -d -k -o \"/p/prog-entpackt\" \"/p/prog\""
+            << QStringList{"-d", "-k", "-o", "/p/prog-entpackt", "/p/prog"};
+        QTest::newRow("decompress, defaults")
+            << decompressCommand(Packer, QStringLiteral("/p/prog"))
+            << "/opt/upx/upx  -d \"/p/prog\"" << QStringList{"-d", "/p/prog"};
+    }
+
+    void fileNamesBesideTheFile_data()
+    {
+        // The file, its new file when packed, and its backup.
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("no extension") << QStringList{"/p/prog", "/p/prog-gepackt", "/p/prog.~"};
+        QTest::newRow("exe") << QStringList{"Test.exe", "Test-gepackt.exe", "Test.ex~"};
+        QTest::newRow("two suffixes") << QStringList{"a.tar.gz", "a.tar-gepackt.gz", "a.tar.gz~"};
+        QTest::newRow("dot in the folder")
+            << QStringList{"a.b/prog", "a.b/prog-gepackt", "a.b/prog.~"};
+        QTest::newRow("hidden") << QStringList{"/p/.hidden", "/p/.hidden-gepackt", "/p/.hidde~"};
+    }
+
+    void fileNamesBesideTheFile()
+    {
+        // The backup names are those UPX 3.96 and 4.2.2 write for "-k".
+        QFETCH(QStringList, names);
+        QCOMPARE(newFileName(names[0], true), names[1]);
+        QCOMPARE(
+            newFileName(names[0], false),
+            QString(names[1]).replace(QStringLiteral("-gepackt"), QStringLiteral("-entpackt")));
+        QCOMPARE(backupFileName(names[0]), names[2]);
+    }
+
+    void switchesAnOldPackerLacks()
+    {
+        // UPX 3.96 knows every switch, and a packer of unknown version is sent them all.
+        AdvancedOptions advanced;
+        advanced.lzma = true;
+        QVERIFY(unknownSwitches(advanced, QVersionNumber(3, 96)).isEmpty());
+        QVERIFY(unknownSwitches(advanced, QVersionNumber()).isEmpty());
+        QCOMPARE(omittedSwitchesNote(unknownSwitches(advanced, QVersionNumber(2, 3)),
+                                     QVersionNumber(2, 3)),
+                 QStringLiteral("UPX 2.3 kennt --lzma nicht, ohne diese Option komprimiert."));
     }
 
     void commandLines()

@@ -347,6 +347,27 @@ private slots:
         QCOMPARE(kept.st_mtim.tv_sec, OriginalTime);
     }
 
+    void aStoppedPackersNewFileIsRemoved()
+    {
+        // The packer writes part of its new file ("-o"), shows its progress and is stopped: the
+        // part is removed, a file that was there before the start is not.
+        const QString packer = writeScript(m_dir.filePath(QStringLiteral("upx-neu")),
+                                           "printf halb >\"$2\"\nprintf '\\rSchritt 1'\n"
+                                           "exec /bin/sleep 30\n");
+        const QString file = m_dir.filePath(QStringLiteral("alt"));
+        const QString newFile = m_dir.filePath(QStringLiteral("alt-gepackt"));
+        for (const bool thereBefore : {false, true}) {
+            QVERIFY(writeFile(file, "alt") && (!thereBefore || writeFile(newFile, "vorher")));
+            PackerCommand command{packer, {QStringLiteral("-o"), newFile, file}, packer, file};
+            command.outputFile = newFile;
+            PackerRun run(command);
+            connect(&run, &PackerRun::progress, &run, &PackerRun::cancel);
+            QVERIFY(runToEnd(run) && run.result().cancelled);
+            QCOMPARE(QFile::exists(newFile), thereBefore);
+            QCOMPARE(readFile(file), QByteArray("alt"));
+        }
+    }
+
     void progressGoesOnAtMostTenTimesASecond()
     {
         // The packer rewrites its progress as fast as it can: the handler gets it at most ten

@@ -3,6 +3,7 @@
 
 #include "app/application.h"
 #include "app/tupxform1.h"
+#include "packer/packercommands.h"
 #include "testing.h"
 #include "widgets/radiobutton.h"
 #include "widgets/rxslider.h"
@@ -18,9 +19,11 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <csignal>
 #include <pwd.h>
@@ -30,6 +33,7 @@
 
 namespace {
 
+// What a window writes that found no settings file: every packer works at once by default.
 const QByteArray WrittenFromNothing = "[Option]\r\n"
                                       "Kompresslevel=7\r\n"
                                       "Erzwingen=0\r\n"
@@ -43,7 +47,17 @@ const QByteArray WrittenFromNothing = "[Option]\r\n"
                                       "Resource=0\r\n"
                                       "Recorde=0\r\n"
                                       "NoIcons=0\r\n"
-                                      "AllIcons=0\r\n";
+                                      "AllIcons=0\r\n"
+                                      "[Erweitert]\r\n"
+                                      "LZMA=0\r\n"
+                                      "Gruendlich=0\r\n"
+                                      "SehrGruendlich=0\r\n"
+                                      "Sicherung=0\r\n"
+                                      "NeueDatei=0\r\n"
+                                      "Pruefen=0\r\n"
+                                      "Packer=" +
+                                      QByteArray::number(qMax(1, QThread::idealThreadCount())) +
+                                      "\r\n";
 
 } // namespace
 
@@ -170,6 +184,31 @@ private slots:
         QVERIFY(form->IkonsRB1->isChecked() && !form->IkonsRB3->isChecked());
         QCOMPARE(form->Trackbar1->value(), 654321);
         QCOMPARE(form->MemLbl->text(), QStringLiteral("638"));
+    }
+
+    void advancedChoicesRoundTrip()
+    {
+        // A file with section "Option" only gives page "Erweitert" its defaults.
+        writeSettings("[Option]\nSpeicher=20000\n");
+        {
+            auto form = makeForm();
+            for (const QCheckBox* box : form->TS5->findChildren<QCheckBox*>())
+                QVERIFY(!box->isChecked());
+            QVERIFY(form->BruteRB1->isChecked());
+            QCOMPARE(form->parallelPackers(), qMax(1, QThread::idealThreadCount()));
+            form->CBLzma->setChecked(true);
+            form->BruteRB3->setChecked(true);
+            form->CBNewFile->setChecked(true);
+            form->SpinEdit1->setValue(1);
+            // "Default" on the options page leaves page "Erweitert" as it is.
+            form->DefaultBtnClick();
+            QVERIFY(form->CBLzma->isChecked() && form->BruteRB3->isChecked());
+        }
+        auto form = makeForm();
+        const AdvancedOptions advanced = form->advancedOptions();
+        QVERIFY(advanced.lzma && advanced.newFile && !advanced.keepBackup && !advanced.testAfter);
+        QCOMPARE(advanced.thoroughness, int(AdvancedOptions::UltraBrute));
+        QCOMPARE(advanced.packers, 1);
     }
 
     // The memory slider steps by keys and reports each change to the label and the file.
@@ -407,9 +446,10 @@ private slots:
         QCOMPARE(fileContent(config(0)), WrittenFromNothing);
         runAndTerminate(nobodyId);
         const QByteArray written = fileContent(config(nobodyId));
-        QVERIFY2(written.startsWith(own + "Kompresslevel=7\r\n") &&
-                     written.endsWith("AllIcons=0\r\n"),
-                 written.constData());
+        QVERIFY2(
+            written.startsWith(own + "Kompresslevel=7\r\n") &&
+                written.endsWith(WrittenFromNothing.mid(WrittenFromNothing.indexOf("AllIcons"))),
+            written.constData());
         QCOMPARE(fileContent(beside), planted);
         QCOMPARE(QDir(prog).entryList(QDir::Files | QDir::Hidden, QDir::Name),
                  (QStringList{QStringLiteral("Kompaktor.INI"), QStringLiteral("kompaktor"),

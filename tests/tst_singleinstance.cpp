@@ -218,7 +218,7 @@ private slots:
         QVERIFY(settings.open(QIODevice::ReadOnly));
         const QByteArray content = settings.readAll();
         QVERIFY2(content.startsWith("[Option]\r\nKompresslevel=7\r\n") &&
-                     content.endsWith("AllIcons=0\r\n"),
+                     content.contains("AllIcons=0\r\n") && content.contains("\r\n[Erweitert]\r\n"),
                  content.constData());
     }
 
