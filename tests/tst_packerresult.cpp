@@ -131,7 +131,9 @@ private slots:
         QFETCH(QString, file);
         QFETCH(QString, report);
         QFETCH(QString, expected);
-        QTemporaryDir dir;
+        // Some packers run as another user, who must reach the folder: the temporary folder may
+        // be one that only its owner may enter.
+        QTemporaryDir dir(QStringLiteral("/var/tmp/kompaktor-test-XXXXXX"));
         const QString path = makeFile(dir.path(), file, packer);
         // A folder the test made unwritable can be removed again.
         const auto unlock = qScopeGuard([&dir] {
