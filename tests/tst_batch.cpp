@@ -71,6 +71,10 @@ private slots:
         const auto form = shownMainWindow(dir.path());
         QVERIFY(form);
         form->FuegeDateienHinzu({linux, windows, text});
+        // Sizes sort by their value, not their text ("1.859.072" before "35.664").
+        form->ListView1->sortByColumn(2, Qt::AscendingOrder);
+        QCOMPARE(form->ListView1->topLevelItem(0)->text(0), QStringLiteral("Notiz.txt"));
+        QCOMPARE(form->ListView1->topLevelItem(2)->text(0), QStringLiteral("Werkzeug.exe"));
 
         QVERIFY(runBatch(*form, form->AlleKompressBtn));
         QVERIFY2(stateOf(form->ListView1, linux).startsWith(QStringLiteral("Komprimiert: ")),
