@@ -41,6 +41,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -138,7 +139,19 @@ void TUPXForm1::connectHandlers()
     connect(UPXLbl, &LinkLabel::clicked, this, &TUPXForm1::UPXLblClick);
     connect(MyUrlLbl, &LinkLabel::clicked, this, &TUPXForm1::MyUrlLblClick);
     connect(Trackbar1, &TRxSlider::OnChange, this, &TUPXForm1::Trackbar1Change);
-    connectBatchHandlers();
+    onClick(HinzuBtn, &TUPXForm1::HinzuBtnClick);
+    onClick(EntfernenBtn, &TUPXForm1::EntfernenBtnClick);
+    onClick(LeerenBtn, &TUPXForm1::LeerenBtnClick);
+    onClick(AlleKompressBtn, &TUPXForm1::AlleKompressBtnClick);
+    onClick(AlleDekompressBtn, &TUPXForm1::AlleDekompressBtnClick);
+    onClick(AlleTestBtn, &TUPXForm1::AlleTestBtnClick);
+    onClick(AbbrechenBtn, &TUPXForm1::AbbrechenBtnClick);
+    connect(ListView1, &QTreeWidget::itemSelectionChanged, this,
+            &TUPXForm1::ListView1SelectionChange);
+    connect(Batch1, &PackerBatch::fileChanged, this, &TUPXForm1::Batch1FileChange);
+    connect(Batch1, &PackerBatch::progressChanged, this,
+            [this] { ProgressBar1->setValue(int(Batch1->progress() * 1000)); });
+    connect(Batch1, &PackerBatch::finished, this, &TUPXForm1::Batch1Finish);
 }
 
 void TUPXForm1::FormCreate()

@@ -268,7 +268,6 @@ private:
     void buildOptionsPage();
     void buildAboutPage();
     void buildBatchPage();
-    void connectBatchHandlers();
     // Runs the action on every file of the list.
     void StarteStapel(PackerAction action);
     // Whether a packer command or a batch runs: another is refused then.

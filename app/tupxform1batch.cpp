@@ -89,26 +89,6 @@ QStringList programsIn(const QString& folder)
 
 } // namespace
 
-void TUPXForm1::connectBatchHandlers()
-{
-    const auto onClick = [this](QPushButton* button, void (TUPXForm1::*handler)()) {
-        connect(button, &QPushButton::clicked, this, handler);
-    };
-    onClick(HinzuBtn, &TUPXForm1::HinzuBtnClick);
-    onClick(EntfernenBtn, &TUPXForm1::EntfernenBtnClick);
-    onClick(LeerenBtn, &TUPXForm1::LeerenBtnClick);
-    onClick(AlleKompressBtn, &TUPXForm1::AlleKompressBtnClick);
-    onClick(AlleDekompressBtn, &TUPXForm1::AlleDekompressBtnClick);
-    onClick(AlleTestBtn, &TUPXForm1::AlleTestBtnClick);
-    onClick(AbbrechenBtn, &TUPXForm1::AbbrechenBtnClick);
-    connect(ListView1, &QTreeWidget::itemSelectionChanged, this,
-            &TUPXForm1::ListView1SelectionChange);
-    connect(Batch1, &PackerBatch::fileChanged, this, &TUPXForm1::Batch1FileChange);
-    connect(Batch1, &PackerBatch::progressChanged, this,
-            [this] { ProgressBar1->setValue(int(Batch1->progress() * 1000)); });
-    connect(Batch1, &PackerBatch::finished, this, &TUPXForm1::Batch1Finish);
-}
-
 void TUPXForm1::HinzuBtnClick()
 {
     if (OpenDialog3->execute())
