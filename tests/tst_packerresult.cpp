@@ -149,6 +149,9 @@ private slots:
         QFETCH(QString, file);
         QFETCH(QString, report);
         QFETCH(QString, expected);
+        // A run of a real packer that the build was not given (UPX 3.96 is test material).
+        if (report.isEmpty() && packer.isEmpty())
+            QSKIP("the packer is not installed");
         QTemporaryDir dir;
         const QString path = makeFile(dir.path(), file, packer);
         // A folder the test made unwritable can be removed again.
