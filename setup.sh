@@ -27,8 +27,9 @@ as_root() {
 
 install_packages() {
     local wanted=(cmake make g++ clang-format qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
-                  qt6-translations-l10n libgl-dev fonts-liberation xvfb xauth x11-utils xdotool
-                  imagemagick openbox desktop-file-utils dpkg-dev file lintian)
+                  qt6-svg-dev qt6-translations-l10n libgl-dev fonts-liberation xvfb xauth
+                  x11-utils xdotool xclip imagemagick openbox weston xwayland desktop-file-utils
+                  appstream build-essential dpkg-dev debhelper file lintian autopkgtest git)
     command -v npm >/dev/null 2>&1 || wanted+=(nodejs npm)
     command -v python3 >/dev/null 2>&1 || wanted+=(python3)
     local missing=()

@@ -6,12 +6,8 @@
 #include <QPainter>
 #include <QPixmap>
 
-QImage programIconImage(int size)
+void drawProgramIcon(QPainter& painter, int size)
 {
-    // An image, not a pixmap, so that the build can draw it without a display.
-    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
     painter.scale(size / 16.0, size / 16.0);
     // The file, a white sheet with a folded corner.
     painter.setPen(QColor(0x00, 0x00, 0x80));
@@ -25,6 +21,15 @@ QImage programIconImage(int size)
     painter.setBrush(QColor(0xC0, 0x00, 0x00));
     painter.drawPolygon(QPolygon({QPoint(0, 5), QPoint(3, 8), QPoint(0, 11)}));
     painter.drawPolygon(QPolygon({QPoint(16, 5), QPoint(13, 8), QPoint(16, 11)}));
+}
+
+QImage programIconImage(int size)
+{
+    // An image, not a pixmap, so that the build can draw it without a display.
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    drawProgramIcon(painter, size);
     painter.end();
     return image;
 }

@@ -516,7 +516,8 @@ void TUPXForm1::buildAboutPage()
         return result;
     };
 
-    Label9 = textLabel(6, 6, QStringLiteral("Kompaktor   Version 0.5"), 27, Italic, Red);
+    Label9 =
+        textLabel(6, 6, QStringLiteral("Kompaktor   Version " KOMPAKTOR_VERSION), 27, Italic, Red);
     Label10 = textLabel(468, 8, QStringLiteral("Das Kompaktor-Team\nAm Packhof 5, 10178 Berlin"),
                         13, Regular, Navy);
     Label11 = textLabel(180, 64, QStringLiteral("UPX 1.24w können Sie kostenlos downloaden bei:"),

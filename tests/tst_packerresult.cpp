@@ -131,6 +131,9 @@ private slots:
         QFETCH(QString, file);
         QFETCH(QString, report);
         QFETCH(QString, expected);
+        // A run of a real packer that the build was not given (UPX 3.96 is test material).
+        if (report.isEmpty() && packer.isEmpty())
+            QSKIP("the packer is not installed");
         // Some packers run as another user, who must reach the folder: the temporary folder may
         // be one that only its owner may enter.
         QTemporaryDir dir(QStringLiteral("/var/tmp/kompaktor-test-XXXXXX"));

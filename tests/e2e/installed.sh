@@ -3,8 +3,9 @@
 # Copyright (C) 2026 Die Kompaktor-Entwickler
 # Installs the build into a fresh prefix and checks what the desktop gets there: a valid desktop
 # entry whose command is the installed launcher, the launcher leading to the program, marked as an
-# installation and without a packer beside it (it uses the system's), and the program's icon in
-# each size of the icon theme.
+# installation and without a packer beside it (it uses the system's), the program's icon in
+# each size of the icon theme and as a scalable one, and AppStream metainfo that validates and
+# launches the desktop entry.
 #   installed.sh BUILD_DIR
 set -euo pipefail
 fail() {
@@ -32,4 +33,13 @@ for size in 16 32 48 64 128; do
     file -b "$prefix/share/icons/hicolor/${size}x$size/apps/$icon.png" |
         grep -q "^PNG image data, $size x $size," || fail "no $size-pixel icon '$icon'"
 done
-echo "installed: desktop entry valid, launcher, program, relay and five icons in place"
+file -b "$prefix/share/icons/hicolor/scalable/apps/$icon.svg" | grep -q '^SVG Scalable Vector' ||
+    fail "no scalable icon '$icon'"
+
+metainfo=$(ls "$prefix"/share/metainfo/*.metainfo.xml)
+problems=$(appstreamcli validate --no-net --pedantic "$metainfo" 2>&1) ||
+    fail "appstreamcli: $problems"
+! grep -q '^[EWP]: ' <<<"$problems" || fail "appstreamcli: $problems"
+grep -qF "<launchable type=\"desktop-id\">$(basename "$entry")</launchable>" "$metainfo" ||
+    fail "the metainfo does not launch $(basename "$entry")"
+echo "installed: desktop entry and metainfo valid, launcher, program, relay and six icons in place"
