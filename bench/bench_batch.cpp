@@ -155,14 +155,42 @@ BatchFigures windowBatch(TUPXForm1& form, QPushButton* button, const QStringList
     return figures;
 }
 
-// Milliseconds for the command, and whether it ended with 0.
-double timed(const QString& program, const QStringList& arguments, const QByteArray& input,
-             bool& ok)
+// The wall and packer CPU times of one way of packing, a pair a measurement.
+struct Way {
+    std::vector<double> milliseconds, packerCpu;
+
+    void add(double wall, double cpu)
+    {
+        milliseconds.push_back(wall);
+        packerCpu.push_back(cpu);
+    }
+    // How many cores the packers kept busy on the median, which shows what other work on the
+    // machine left them.
+    double coresBusy() const { return median(packerCpu) / median(milliseconds); }
+};
+
+struct Timings {
+    Way window, sequential, parallel;
+    std::vector<double> ownCpu;
+    bool ok = true;
+};
+
+// Runs the command and adds its figures to the way's; notes when it did not end with 0.
+void timed(const QString& program, const QStringList& arguments, const QByteArray& input, Way& way,
+           bool& ok)
 {
+    const double cpuBefore = cpuMilliseconds(RUSAGE_CHILDREN);
     QElapsedTimer clock;
     clock.start();
     ok = run(program, arguments, input) == 0 && ok;
-    return clock.nsecsElapsed() / 1e6;
+    way.add(clock.nsecsElapsed() / 1e6, cpuMilliseconds(RUSAGE_CHILDREN) - cpuBefore);
+}
+
+void addWindowBatch(const BatchFigures& batch, int count, Timings& timings)
+{
+    timings.ok = timings.ok && batch.succeeded == count;
+    timings.window.add(batch.milliseconds, batch.packerCpu);
+    timings.ownCpu.push_back(batch.ownCpu);
 }
 
 // The files as xargs reads them with -0.
@@ -174,10 +202,13 @@ QByteArray nulSeparated(const QStringList& files)
     return list;
 }
 
-struct Timings {
-    std::vector<double> window, sequential, parallel, ownCpu, packerCpu;
-    bool ok = true;
-};
+// xargs running the packer with the option on one file at a time, a packer a core.
+QStringList xargsArguments(const QString& option)
+{
+    return {
+        QStringLiteral("-0"),  QStringLiteral("-P"), QString::number(QThread::idealThreadCount()),
+        QStringLiteral("-n1"), SystemPacker,         option};
+}
 
 // One round: the window's batch, the packer on all files in one command, and xargs, each on
 // fresh copies of the program.
@@ -185,22 +216,37 @@ void measureRound(TUPXForm1& form, QPushButton* button, const QString& option,
                   const QString& program, int count, const QString& scratch, Timings& timings)
 {
     const QString folder = scratch + QStringLiteral("/runde");
-    const BatchFigures batch = windowBatch(form, button, freshCopies(program, count, folder));
-    timings.ok = timings.ok && batch.succeeded == count;
-    timings.window.push_back(batch.milliseconds);
-    timings.ownCpu.push_back(batch.ownCpu);
-    timings.packerCpu.push_back(batch.packerCpu);
+    addWindowBatch(windowBatch(form, button, freshCopies(program, count, folder)), count, timings);
+    timed(SystemPacker, QStringList{option} + freshCopies(program, count, folder), {},
+          timings.sequential, timings.ok);
+    timed(QStringLiteral("xargs"), xargsArguments(option),
+          nulSeparated(freshCopies(program, count, folder)), timings.parallel, timings.ok);
+    std::printf("  round: window %.0f ms, sequential %.0f ms, xargs %.0f ms\n",
+                timings.window.milliseconds.back(), timings.sequential.milliseconds.back(),
+                timings.parallel.milliseconds.back());
+    std::fflush(stdout);
+}
 
-    QStringList files = freshCopies(program, count, folder);
-    timings.sequential.push_back(timed(SystemPacker, QStringList{option} + files, {}, timings.ok));
-    files = freshCopies(program, count, folder);
-    const QStringList xargs{
-        QStringLiteral("-0"),  QStringLiteral("-P"), QString::number(QThread::idealThreadCount()),
-        QStringLiteral("-n1"), SystemPacker,         option};
-    timings.parallel.push_back(
-        timed(QStringLiteral("xargs"), xargs, nulSeparated(files), timings.ok));
-    std::printf("  round: window %.0f ms, sequential %.0f ms, xargs %.0f ms\n", batch.milliseconds,
-                timings.sequential.back(), timings.parallel.back());
+void printComparison(const Timings& timings, const QString& option, int count)
+{
+    const double window = median(timings.window.milliseconds);
+    const double sequential = median(timings.sequential.milliseconds);
+    const double parallel = median(timings.parallel.milliseconds);
+    const int cores = QThread::idealThreadCount();
+    std::printf("  median window %.0f ms, '%s %s f1 ... f%d' %.0f ms, 'xargs -P%d -n1 %s %s' "
+                "%.0f ms%s\n",
+                window, qPrintable(SystemPacker), qPrintable(option), count, sequential, cores,
+                qPrintable(SystemPacker), qPrintable(option), parallel,
+                timings.ok ? "" : "  (SOME RUNS FAILED)");
+    std::printf("  cores busy packing: window %.2f, sequential %.2f, xargs %.2f (of %d)\n",
+                timings.window.coresBusy(), timings.sequential.coresBusy(),
+                timings.parallel.coresBusy(), cores);
+    std::printf("  window / xargs      %.3f   (goal <= 1.05)\n", window / parallel);
+    std::printf("  window / sequential %.3f   (goal <= 0.6 on 2 cores; %d cores here)\n",
+                window / sequential, cores);
+    std::printf("  window's CPU %.0f ms against the packers' %.0f ms: %.2f %%   (goal <= 2 %%)\n",
+                median(timings.ownCpu), median(timings.window.packerCpu),
+                100 * median(timings.ownCpu) / median(timings.window.packerCpu));
     std::fflush(stdout);
 }
 
@@ -217,21 +263,7 @@ void compressFigures(TUPXForm1& form, const QString& level, const QString& progr
         measureRound(form, form.AlleKompressBtn, option, program, count, scratch, timings);
     std::printf("  the window ran: %s\n",
                 qPrintable(form.Batch1->file(0).result.command.commandLine));
-    const double window = median(timings.window);
-    const double sequential = median(timings.sequential);
-    const double parallel = median(timings.parallel);
-    std::printf("  median window %.0f ms, '%s %s f1 ... f%d' %.0f ms, 'xargs -P%d -n1 %s %s' "
-                "%.0f ms%s\n",
-                window, qPrintable(SystemPacker), qPrintable(option), count, sequential,
-                QThread::idealThreadCount(), qPrintable(SystemPacker), qPrintable(option), parallel,
-                timings.ok ? "" : "  (SOME RUNS FAILED)");
-    std::printf("  window / xargs      %.3f   (goal <= 1.05)\n", window / parallel);
-    std::printf("  window / sequential %.3f   (goal <= 0.6 on 2 cores; %d cores here)\n",
-                window / sequential, QThread::idealThreadCount());
-    std::printf("  window's CPU %.0f ms against the packers' %.0f ms: %.2f %%   (goal <= 2 %%)\n",
-                median(timings.ownCpu), median(timings.packerCpu),
-                100 * median(timings.ownCpu) / median(timings.packerCpu));
-    std::fflush(stdout);
+    printComparison(timings, option, count);
 }
 
 // Tests 500 copies of a small packed program from the window and with xargs.
@@ -249,28 +281,21 @@ void smallFigures(TUPXForm1& form, const QString& scratch, int rounds)
                 Count, static_cast<long long>(QFileInfo(packed).size()), rounds);
     Timings timings;
     const QString folder = scratch + QStringLiteral("/klein");
-    const QStringList xargs{
-        QStringLiteral("-0"),  QStringLiteral("-P"), QString::number(QThread::idealThreadCount()),
-        QStringLiteral("-n1"), SystemPacker,         QStringLiteral("-t")};
     for (int i = 0; i < rounds; ++i) {
-        const BatchFigures batch =
-            windowBatch(form, form.AlleTestBtn, freshCopies(packed, Count, folder));
-        timings.ok = timings.ok && batch.succeeded == Count;
-        timings.window.push_back(batch.milliseconds);
-        timings.ownCpu.push_back(batch.ownCpu);
-        timings.packerCpu.push_back(batch.packerCpu);
-        const QByteArray files = nulSeparated(freshCopies(packed, Count, folder));
-        timings.parallel.push_back(timed(QStringLiteral("xargs"), xargs, files, timings.ok));
+        addWindowBatch(windowBatch(form, form.AlleTestBtn, freshCopies(packed, Count, folder)),
+                       Count, timings);
+        timed(QStringLiteral("xargs"), xargsArguments(QStringLiteral("-t")),
+              nulSeparated(freshCopies(packed, Count, folder)), timings.parallel, timings.ok);
     }
-    const double window = median(timings.window) / Count;
-    const double parallel = median(timings.parallel) / Count;
+    const double window = median(timings.window.milliseconds) / Count;
+    const double parallel = median(timings.parallel.milliseconds) / Count;
     std::printf("  per file: window %.2f ms, 'xargs -P%d -n1 upx -t' %.2f ms, overhead %+.2f ms "
                 "(ratio %.2f)%s\n",
                 window, QThread::idealThreadCount(), parallel, window - parallel, window / parallel,
                 timings.ok ? "" : "  (SOME RUNS FAILED)");
     std::printf("  window's CPU %.2f ms a file against the packers' %.2f ms: %.1f %%\n",
-                median(timings.ownCpu) / Count, median(timings.packerCpu) / Count,
-                100 * median(timings.ownCpu) / median(timings.packerCpu));
+                median(timings.ownCpu) / Count, median(timings.window.packerCpu) / Count,
+                100 * median(timings.ownCpu) / median(timings.window.packerCpu));
     std::fflush(stdout);
 }
 
@@ -294,6 +319,7 @@ int main(int argc, char** argv)
     }
     std::printf("program: %s, %lld bytes\n", qPrintable(program),
                 static_cast<long long>(QFileInfo(program).size()));
+    std::fflush(stdout);
 
     // The window finds the system's packer beside its program.
     const QString programDir = scratch.filePath(QStringLiteral("prog/"));
