@@ -511,8 +511,7 @@ QString TUPXForm1::testAfterCompress(const PackerCommand& compress)
 bool TUPXForm1::newFileFree(const QString& fileName, const AdvancedOptions& advanced, bool compress)
 {
     const QString newFile = newFileName(fileName, compress);
-    const QFileInfo info(newFile);
-    if (!advanced.newFile || (!info.exists() && !info.isSymLink()))
+    if (!advanced.newFile || !nameTaken(newFile))
         return true;
     showErrorBox(this, QStringLiteral("Die neue Datei\r\r%1\r\rgibt es schon. Ich überschreibe "
                                       "sie nicht:\rbitte benennen oder verschieben Sie sie "
@@ -531,7 +530,6 @@ AdvancedOptions TUPXForm1::advancedOptions() const
     options.keepBackup = CBBackup->isChecked();
     options.newFile = CBNewFile->isChecked();
     options.testAfter = CBTestAfter->isChecked();
-    options.packers = parallelPackers();
     return options;
 }
 

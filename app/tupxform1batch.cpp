@@ -8,8 +8,10 @@
 #include "app/messages.h"
 #include "app/statusbar.h"
 #include "app/tupxform1.h"
+#include "packer/filesettling.h"
 #include "packer/packerbatch.h"
 #include "packer/packercommands.h"
+#include "platform/files.h"
 #include "widgets/opendialog.h"
 
 #include <QApplication>
@@ -23,15 +25,12 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 
-#include <sys/stat.h>
-
 namespace {
 
 enum Column { NameColumn, FolderColumn, BeforeColumn, AfterColumn, RatioColumn, StateColumn };
-// The number a column sorts by, where it shows one; the file's path and what identifies it.
+// The number a column sorts by, where it shows one; the file's path.
 constexpr int SortRole = Qt::UserRole;
 constexpr int PathRole = Qt::UserRole + 1;
-constexpr int IdentityRole = Qt::UserRole + 2;
 
 // A row of the list: numbers sort by their value, text by the locale's order.
 class FileRow : public QTreeWidgetItem {
@@ -55,10 +54,10 @@ public:
 // be looked at, its clean absolute path.
 QString identity(const QString& path)
 {
-    struct stat info = {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+    const FileState file = FileState::of(QFile::encodeName(path), true);
+    if (!file.exists)
         return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-    return QStringLiteral("%1:%2").arg(info.st_dev).arg(info.st_ino);
+    return QStringLiteral("%1:%2").arg(file.info.st_dev).arg(file.info.st_ino);
 }
 
 void setNumber(QTreeWidgetItem* row, int column, const QString& text, const QVariant& value)
@@ -97,9 +96,10 @@ void TUPXForm1::HinzuBtnClick()
 
 void TUPXForm1::FuegeDateienHinzu(const QStringList& files)
 {
+    // A listed file may have become another since (packing writes a new one in its place).
     QSet<QString> known;
     for (int i = 0; i < ListView1->topLevelItemCount(); ++i)
-        known << ListView1->topLevelItem(i)->data(NameColumn, IdentityRole).toString();
+        known << identity(ListView1->topLevelItem(i)->data(NameColumn, PathRole).toString());
     // The rows keep the order in which they come until a column is clicked.
     ListView1->setSortingEnabled(false);
     for (const QString& given : files) {
@@ -117,9 +117,9 @@ void TUPXForm1::FuegeDateienHinzu(const QStringList& files)
             row->setText(NameColumn, file.fileName());
             row->setText(FolderColumn, QDir::toNativeSeparators(file.absolutePath()));
             row->setData(NameColumn, PathRole, path);
-            row->setData(NameColumn, IdentityRole, id);
             setSize(row, BeforeColumn, file.isFile() ? file.size() : -1);
-            row->setText(StateColumn, PackerBatch::WaitingText);
+            row->setText(StateColumn, file.isDir() ? PackerBatch::FolderWithoutProgramsText
+                                                   : PackerBatch::WaitingText);
         }
     }
     ListView1->setSortingEnabled(true);
@@ -141,8 +141,12 @@ void TUPXForm1::EntfernenBtnClick()
         QApplication::beep();
         return;
     }
-    qDeleteAll(ListView1->selectedItems());
-    m_batchRows.clear();
+    // The other rows keep their transcripts.
+    for (QTreeWidgetItem* row : ListView1->selectedItems()) {
+        if (const qsizetype index = m_batchRows.indexOf(row); index >= 0)
+            m_batchRows[index] = nullptr;
+        delete row;
+    }
 }
 
 void TUPXForm1::LeerenBtnClick()
@@ -194,8 +198,20 @@ void TUPXForm1::StarteStapel(PackerAction action)
                                           "zuerst Dateien hinzu!"));
         return;
     }
+    // Two rows that have come to name one file meanwhile are one row again: two packers on
+    // one file would spoil each other's work.
     m_batchRows.clear();
     QStringList files;
+    QSet<QString> known;
+    QList<QTreeWidgetItem*> repeated;
+    for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* row = ListView1->topLevelItem(i);
+        const QString id = identity(row->data(NameColumn, PathRole).toString());
+        if (known.contains(id))
+            repeated << row;
+        known << id;
+    }
+    qDeleteAll(repeated);
     for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
         m_batchRows << ListView1->topLevelItem(i);
         files << m_batchRows.constLast()->data(NameColumn, PathRole).toString();
@@ -215,10 +231,10 @@ void TUPXForm1::StarteStapel(PackerAction action)
     if (advanced.newFile && action != PackerAction::Test) {
         // A new file that is there already is never overwritten.
         extras.refuse = [action](const QString& file) {
-            const QFileInfo made(newFileName(file, action == PackerAction::Compress));
-            return made.exists() || made.isSymLink()
-                       ? QStringLiteral("Die neue Datei %1 gibt es schon").arg(made.fileName())
-                       : QString();
+            const QString made = newFileName(file, action == PackerAction::Compress);
+            return nameTaken(made) ? QStringLiteral("Die neue Datei %1 gibt es schon")
+                                         .arg(QFileInfo(made).fileName())
+                                   : QString();
         };
     }
     if (advanced.testAfter && action == PackerAction::Compress) {
@@ -240,9 +256,9 @@ void TUPXForm1::StarteStapel(PackerAction action)
 
 void TUPXForm1::Batch1FileChange(qsizetype index)
 {
-    if (index >= m_batchRows.size())
+    QTreeWidgetItem* row = m_batchRows.value(index);
+    if (!row)
         return;
-    QTreeWidgetItem* row = m_batchRows.at(index);
     const BatchFile& file = Batch1->file(index);
     row->setText(StateColumn, file.stateText);
     if (file.state == BatchFile::State::Running)
@@ -272,7 +288,8 @@ void TUPXForm1::Batch1Finish()
 
 void TUPXForm1::ListView1SelectionChange()
 {
-    const qsizetype index = m_batchRows.indexOf(ListView1->currentItem());
+    QTreeWidgetItem* current = ListView1->currentItem();
+    const qsizetype index = current ? m_batchRows.indexOf(current) : -1;
     const QString transcript =
         index >= 0 && index < Batch1->count() ? Batch1->transcript(index) : QString();
     MemoTranscript memo(Memo3);

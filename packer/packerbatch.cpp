@@ -8,7 +8,6 @@
 #include <QLocale>
 #include <QRegularExpression>
 
-#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -26,11 +25,8 @@ double progressShare(const QString& progress)
 
 bool isSameFile(const QString& a, const QString& b)
 {
-    struct stat first = {};
-    struct stat second = {};
-    return ::stat(QFile::encodeName(a).constData(), &first) == 0 &&
-           ::stat(QFile::encodeName(b).constData(), &second) == 0 &&
-           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+    return FileState::of(QFile::encodeName(a), true)
+        .isSameFile(FileState::of(QFile::encodeName(b), true));
 }
 
 bool onReadOnlyMedium(const QString& path)
@@ -42,7 +38,13 @@ bool onReadOnlyMedium(const QString& path)
 
 } // namespace
 
-PackerBatch::PackerBatch(QObject* parent) : QObject(parent) {}
+PackerBatch::PackerBatch(QObject* parent) : QObject(parent)
+{
+    // Before its runs hear of it: a run that ends then starts no other.
+    if (QCoreApplication::instance())
+        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
+                &PackerBatch::abandon);
+}
 
 PackerBatch::~PackerBatch()
 {
@@ -81,7 +83,7 @@ QString PackerBatch::refusal(const QString& path) const
 {
     const QFileInfo info(path);
     if (info.isDir())
-        return QStringLiteral("Ein Ordner ohne Programme oder Bibliotheken");
+        return FolderWithoutProgramsText;
     if (!info.exists())
         return QStringLiteral("Die Datei wurde nicht gefunden");
     if (!info.isFile())
@@ -168,7 +170,8 @@ void PackerBatch::fileEnded(qsizetype index, const RunResult* followUp)
     file.succeeded = runSucceeded(result);
     if (followUp) {
         file.stateText += testAfterNote(*followUp);
-        file.succeeded = file.succeeded && runSucceeded(*followUp);
+        // A test that was stopped leaves the packed file as it was: packed.
+        file.succeeded = file.succeeded && (runSucceeded(*followUp) || followUp->cancelled);
         file.result.transcript += QStringLiteral("\r\n") + followUp->transcript;
     }
     const QString& written = result.command.outputFile;
@@ -244,6 +247,7 @@ QString PackerBatch::summary() const
 {
     qsizetype succeeded = 0;
     qsizetype failed = 0;
+    qsizetype stopped = 0;
     qint64 before = 0;
     qint64 after = 0;
     for (const BatchFile& file : m_files) {
@@ -252,7 +256,7 @@ QString PackerBatch::summary() const
             before += file.sizeBefore;
             after += file.sizeAfter;
         } else if (file.state == BatchFile::State::Done) {
-            ++failed;
+            ++(file.result.cancelled ? stopped : failed);
         }
     }
     const QLocale german(QLocale::German);
@@ -274,6 +278,8 @@ QString PackerBatch::summary() const
     }
     if (failed > 0)
         line += QStringLiteral(", %1 Fehler").arg(failed);
+    if (stopped > 0)
+        line += QStringLiteral(", %1 abgebrochen").arg(stopped);
     if (m_cancelled)
         line.prepend(QStringLiteral("Abgebrochen: "));
     return line;

@@ -43,6 +43,8 @@ public:
     static inline const QString WaitingText = QStringLiteral("wartet");
     static inline const QString NotStartedText =
         QStringLiteral("Nicht bearbeitet, die Datei blieb unverändert");
+    static inline const QString FolderWithoutProgramsText =
+        QStringLiteral("Ein Ordner ohne Programme oder Bibliotheken");
 
     // Makes the command for a file from the packer's version.
     using CommandMaker = std::function<PackerCommand(const QString& file, const QVersionNumber&)>;

@@ -3,6 +3,8 @@
 
 #include "packer/packercommands.h"
 
+#include "platform/files.h"
+
 namespace {
 
 // Builds the shown command line and the argument list side by side.
@@ -49,6 +51,11 @@ public:
                                bool compress)
     {
         addIf(advanced.keepBackup, QStringLiteral("-k"));
+        // UPX names its backup otherwise when this name is taken; a file that was there before
+        // is never called the backup.
+        if (const QString backup = backupFileName(fileName);
+            advanced.keepBackup && !nameTaken(backup))
+            m_command.backupFile = backup;
         if (!advanced.newFile)
             return *this;
         m_command.outputFile = newFileName(fileName, compress);

@@ -26,7 +26,7 @@ struct CompressOptions {
 };
 
 // The choices of the page "Erweitert": the packer's strongest methods, what becomes of the user's
-// file, a test after packing, and how many packers work at once on several files.
+// file, and a test after packing.
 struct AdvancedOptions {
     enum Thoroughness { Normal, Brute, UltraBrute };
     bool lzma = false;
@@ -34,7 +34,6 @@ struct AdvancedOptions {
     bool keepBackup = false;
     bool newFile = false;
     bool testAfter = false;
-    int packers = 1;
 };
 
 // The file a packer writes beside the original when it is not to change it: "-gepackt" or

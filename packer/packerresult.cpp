@@ -91,6 +91,8 @@ QString refusal(const QRegularExpressionMatch& error)
 {
     const QString exception = error.captured(2);
     const QString message = error.captured(3);
+    if (message.startsWith(QLatin1String("file has special permissions")))
+        return QStringLiteral("Die Datei hat besondere Rechte (setuid, setgid oder sticky)");
     if (exception == QLatin1String("AlreadyPackedException"))
         return QStringLiteral("Die Datei ist bereits gepackt");
     if (exception == QLatin1String("NotPackedException"))
@@ -203,9 +205,8 @@ QString keptFilesNote(const RunResult& run)
         return QString();
     const PackerCommand& command = run.command;
     QString note;
-    const QString backup = backupFileName(command.workFile);
-    if (command.arguments.contains(QLatin1String("-k")) && QFileInfo(backup).isFile())
-        note += QStringLiteral(", Sicherung: ") + QFileInfo(backup).fileName();
+    if (!command.backupFile.isEmpty() && QFileInfo(command.backupFile).isFile())
+        note += QStringLiteral(", Sicherung: ") + QFileInfo(command.backupFile).fileName();
     if (!command.outputFile.isEmpty())
         note += QStringLiteral(", neue Datei: ") + QFileInfo(command.outputFile).fileName();
     return note;

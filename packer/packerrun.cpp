@@ -7,6 +7,7 @@
 #include "packer/packerterminal.h"
 #include "packer/packerversion.h"
 #include "packer/terminalfilter.h"
+#include "platform/files.h"
 #include "platform/outputdecoder.h"
 
 #include <QCoreApplication>
@@ -300,7 +301,7 @@ void PackerRun::launch()
     m_packing = std::make_unique<Packing>(m_result.command.workFile,
                                           [this](const QString& text) { emit progress(text); });
     if (const QString& output = m_result.command.outputFile;
-        !output.isEmpty() && !QFileInfo::exists(output) && !QFileInfo(output).isSymLink())
+        !output.isEmpty() && !nameTaken(output))
         m_packing->newOutput = output;
     watchOutput();
     // The box shows the command while the packer works.

@@ -28,6 +28,8 @@ struct PackerCommand {
     // The new file the packer writes its work to instead, if any ("-o"); the work file then
     // stays as it is. A stopped packer's new file is removed, unless it was there before.
     QString outputFile = {};
+    // The backup that "-k" makes, when its name was free before the run.
+    QString backupFile = {};
 };
 
 // Where the transcript of a run goes as it grows: the output box, for example.

@@ -12,3 +12,9 @@ bool fileExists(const QString& path)
     const QFileInfo info(path);
     return info.exists() && !info.isDir();
 }
+
+bool nameTaken(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}

@@ -7,3 +7,5 @@
 
 // True when the path names something that exists and is not a directory.
 bool fileExists(const QString& path);
+// True when the name is taken: something, or a link leading nowhere, stands under it.
+bool nameTaken(const QString& path);

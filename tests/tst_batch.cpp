@@ -15,6 +15,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <sys/stat.h>
@@ -103,8 +104,16 @@ private slots:
             QStringLiteral(" 2 von 3 Dateien dekomprimiert: ")));
     }
 
+    void cancelSettlesTheRunningAndLeavesTheWaiting_data()
+    {
+        QTest::addColumn<bool>("quit");
+        QTest::newRow("Abbrechen") << false;
+        QTest::newRow("Ende des Programms") << true;
+    }
+
     void cancelSettlesTheRunningAndLeavesTheWaiting()
     {
+        QFETCH(bool, quit);
         // The fake packer opens its work file beside the file, shows its progress, and waits
         // for a writer to its FIFO that never comes.
         QTemporaryDir dir;
@@ -120,22 +129,30 @@ private slots:
             QVERIFY(writeFile(files.constLast(), "original"));
         }
         PackerBatch batch;
-        // Cancelled once both packers show their progress, which they do with the work open.
+        // Cancelled, or the application quits, once both packers show their progress, which
+        // they do with the work open.
         QEventLoop working;
         connect(&batch, &PackerBatch::fileChanged, &working, [&] {
             if (batch.file(0).progress == 0.5 && batch.file(1).progress == 0.5)
-                working.quit();
+                quit ? QCoreApplication::quit() : working.quit();
         });
         QSignalSpy ended(&batch, &PackerBatch::finished);
-        batch.start(
-            PackerAction::Compress, files,
-            [&](const QString& file, const QVersionNumber&) {
-                return PackerCommand{packer, {file}, packer, file};
-            },
-            nullptr, 2);
-        working.exec();
-        batch.cancel();
-        QVERIFY(ended.wait(60000));
+        QTimer::singleShot(0, &batch, [&] {
+            batch.start(
+                PackerAction::Compress, files,
+                [&](const QString& file, const QVersionNumber&) {
+                    return PackerCommand{packer, {file}, packer, file};
+                },
+                nullptr, 2);
+        });
+        if (quit) {
+            QCoreApplication::exec();
+            QCOMPARE(ended.count(), 1);
+        } else {
+            working.exec();
+            batch.cancel();
+            QVERIFY(ended.wait(60000));
+        }
 
         QStringList started = QString::fromUtf8(readFile(packer + QStringLiteral(".gestartet")))
                                   .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -148,7 +165,7 @@ private slots:
                  QStringLiteral("Abgebrochen, die Datei blieb unverändert"));
         QCOMPARE(batch.file(3).stateText, PackerBatch::NotStartedText);
         QCOMPARE(batch.summary(),
-                 QStringLiteral("Abgebrochen: 0 von 4 Dateien komprimiert, 2 Fehler"));
+                 QStringLiteral("Abgebrochen: 0 von 4 Dateien komprimiert, 2 abgebrochen"));
     }
 
     void aFileIsOneRowWhateverItIsCalled()
@@ -167,6 +184,11 @@ private slots:
                                        QStringLiteral("hart"), QStringLiteral("weich")}));
         QCOMPARE(form->ListView1->topLevelItemCount(), 1);
         QCOMPARE(form->PageControl1->currentWidget(), form->TS4);
+        // Packing puts a new file in the old one's place: it is still the listed one.
+        QVERIFY(QFile::copy(program, program + QStringLiteral(".neu")) && QFile::remove(program) &&
+                QFile::rename(program + QStringLiteral(".neu"), program));
+        form->FuegeDateienHinzu({program});
+        QCOMPARE(form->ListView1->topLevelItemCount(), 1);
 
         // A later start's files, and a folder whose programs and libraries join the list.
         const QString other = dir.filePath(QStringLiteral("prog/kompaktor"));

@@ -208,7 +208,7 @@ private slots:
         const AdvancedOptions advanced = form->advancedOptions();
         QVERIFY(advanced.lzma && advanced.newFile && !advanced.keepBackup && !advanced.testAfter);
         QCOMPARE(advanced.thoroughness, int(AdvancedOptions::UltraBrute));
-        QCOMPARE(advanced.packers, 1);
+        QCOMPARE(form->parallelPackers(), 1);
     }
 
     // The memory slider steps by keys and reports each change to the label and the file.
