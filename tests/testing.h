@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 
@@ -70,6 +71,16 @@ inline bool writeFile(const QString& path, const QByteArray& content)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+// The body of a fake packer that prints each argument on a line of its own, as "<argument>".
+inline constexpr char EchoArguments[] = "for a in \"$@\"; do printf '<%s>\\n' \"$a\"; done\n";
+
+// The transcript with its measured time, "etwa 12 Millisekunden", as "etwa N Millisekunden".
+inline QString withMaskedTime(QString transcript)
+{
+    static const QRegularExpression time(QStringLiteral("etwa -?\\d+ Millisekunden"));
+    return transcript.replace(time, QStringLiteral("etwa N Millisekunden"));
 }
 
 // Writes an executable shell script, for example a fake packer, and returns its path.
@@ -132,20 +143,31 @@ public:
     int clears = 0;
 };
 
-// The main window of a program folder "prog" below the given folder, with a packer file in it,
-// shown on the screen.
-inline std::unique_ptr<TUPXForm1> shownMainWindow(const QString& folder)
+// The main window of the program at the path, shown on the screen.
+inline std::unique_ptr<TUPXForm1> shownWindow(const QString& program)
+{
+    auto form = std::make_unique<TUPXForm1>(program);
+    form->show();
+    [&] { QVERIFY(QTest::qWaitForWindowExposed(form.get())); }();
+    return form;
+}
+
+// The main window of a program folder "prog" below the given folder, shown on the screen, with
+// a packer file in it: the script with the body, or an empty file when none is given and there
+// is no packer yet.
+inline std::unique_ptr<TUPXForm1> shownMainWindow(const QString& folder,
+                                                  const QByteArray& packerBody = {})
 {
     const QString dir = folder + QStringLiteral("/prog/");
     [&] {
         QVERIFY(QDir().mkpath(dir));
-        QFile packer(dir + QStringLiteral("upx"));
-        QVERIFY(packer.exists() || packer.open(QIODevice::WriteOnly));
+        const QString packer = dir + QStringLiteral("upx");
+        if (!packerBody.isEmpty())
+            QCOMPARE(writeScript(packer, packerBody), packer);
+        else
+            QVERIFY(QFile::exists(packer) || writeFile(packer, {}));
     }();
-    auto form = std::make_unique<TUPXForm1>(dir + QStringLiteral("kompaktor"));
-    form->show();
-    [&] { QVERIFY(QTest::qWaitForWindowExposed(form.get())); }();
-    return form;
+    return shownWindow(dir + QStringLiteral("kompaktor"));
 }
 
 // The real packers every packer command is checked with: the system's, which the program uses

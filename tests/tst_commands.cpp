@@ -44,21 +44,16 @@ private slots:
         QVERIFY(QDir::setCurrent(m_dir.path()));
         QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("prog"))));
         // The fake packer prints each argument on a line of its own, then sleeps if asked to.
-        m_packer = writeScript(
-            m_dir.filePath(QStringLiteral("prog/upx")),
-            "for a in \"$@\"; do printf '<%s>\\n' \"$a\"; done\n"
-            "[ -n \"$SLEEP\" ] && /bin/sleep \"$SLEEP\"\n"
-            "[ -n \"$HUGE\" ] && /usr/bin/head -c \"$HUGE\" /dev/zero | /usr/bin/tr '\\0' x && "
-            "printf '\\nEnde\\n'\nexit 0\n");
+        m_packer =
+            writeScript(m_dir.filePath(QStringLiteral("prog/upx")),
+                        EchoArguments + QByteArray("[ -n \"$SLEEP\" ] && /bin/sleep \"$SLEEP\"\n"
+                                                   "[ -n \"$HUGE\" ] && /usr/bin/head -c \"$HUGE\" "
+                                                   "/dev/zero | /usr/bin/tr '\\0' x && "
+                                                   "printf '\\nEnde\\n'\nexit 0\n"));
         QVERIFY(!m_packer.isEmpty());
     }
 
-    void init()
-    {
-        m_form = std::make_unique<TUPXForm1>(m_dir.filePath(QStringLiteral("prog/kompaktor")));
-        m_form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
-    }
+    void init() { m_form = shownMainWindow(m_dir.path()); }
 
     void cleanup() { m_form.reset(); }
 
@@ -112,13 +107,11 @@ private slots:
         QVERIFY(m_form->InfoBtn->isEnabled());
         QTest::mouseClick(m_form->InfoBtn, Qt::LeftButton);
         const QString file = m_dir.filePath(QStringLiteral("prog/upx"));
-        QString shown = m_form->Memo1->toPlainText();
-        shown.replace(QRegularExpression(QStringLiteral("etwa \\d+ Millisekunden")),
-                      QStringLiteral("etwa N Millisekunden"));
-        QCOMPARE(shown, QStringLiteral("Starte\n\n") + m_packer + QStringLiteral("  -l \"") + file +
-                            QStringLiteral("\"\n\n<-l>\n<") + file +
-                            QStringLiteral(">\n\nFür diese Operation wurden etwa N Millisekunden "
-                                           "benötigt.\n"));
+        QCOMPARE(withMaskedTime(m_form->Memo1->toPlainText()),
+                 QStringLiteral("Starte\n\n") + m_packer + QStringLiteral("  -l \"") + file +
+                     QStringLiteral("\"\n\n<-l>\n<") + file +
+                     QStringLiteral(">\n\nFür diese Operation wurden etwa N Millisekunden "
+                                    "benötigt.\n"));
         QVERIFY(!QApplication::overrideCursor());
     }
 
@@ -169,50 +162,46 @@ private slots:
         const QString dir = m_dir.filePath(QStringLiteral("wartend-%1").arg(cancel));
         QVERIFY(QDir().mkpath(dir));
         const QString packer = writeScript(
-            dir + QStringLiteral("/upx"),
-            "if [ \"$1\" = -V ]; then read -r line <\"$0.fifo\"; echo \"$line\"; exit 0; fi\n"
-            "for a in \"$@\"; do printf '<%s>\\n' \"$a\"; done\necho lief >>\"$0.lief\"\n");
+            dir + QStringLiteral("/upx"), QByteArray("if [ \"$1\" = -V ]; then read -r line "
+                                                     "<\"$0.fifo\"; echo \"$line\"; exit 0; fi\n") +
+                                              EchoArguments + "echo lief >>\"$0.lief\"\n");
         const QString fifo = packer + QStringLiteral(".fifo");
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
         const auto answerVersion = [&fifo] {
             QFile writer(fifo);
             return writer.open(QIODevice::WriteOnly) && writer.write("upx 4.2.2\n") == 10;
         };
-        TUPXForm1 form(dir + QStringLiteral("/kompaktor"));
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.Filename1->setText(packer);
+        const auto form = shownWindow(dir + QStringLiteral("/kompaktor"));
+        form->Filename1->setText(packer);
         bool waiting = false;
-        QTimer::singleShot(0, &form, [&] {
+        QTimer::singleShot(0, form.get(), [&] {
             // Seen while the packer still holds its version back.
             waiting =
-                form.commandRunning() && form.StatusBar1->panelText(0) ==
-                                             QLatin1Char(' ') + PackerRun::WaitingForVersionText;
+                form->commandRunning() && form->StatusBar1->panelText(0) ==
+                                              QLatin1Char(' ') + PackerRun::WaitingForVersionText;
             if (!waiting)
                 return;
             if (cancel)
-                QTest::keyClick(form.KompressBtn, Qt::Key_Escape);
+                QTest::keyClick(form->KompressBtn, Qt::Key_Escape);
             else
                 QVERIFY(answerVersion());
         });
-        QTest::mouseClick(form.KompressBtn, Qt::LeftButton);
+        QTest::mouseClick(form->KompressBtn, Qt::LeftButton);
         QVERIFY(waiting);
         if (cancel) {
-            QCOMPARE(form.Memo1->toPlainText(),
+            QCOMPARE(form->Memo1->toPlainText(),
                      QStringLiteral("Starte\n\n") + PackerRun::CancelledText +
                          QStringLiteral("\n\nFür diese Operation wurden etwa 0 Millisekunden "
                                         "benötigt.\n"));
-            QCOMPARE(form.StatusBar1->panelText(0),
+            QCOMPARE(form->StatusBar1->panelText(0),
                      QStringLiteral(" Abgebrochen, die Datei blieb unverändert"));
             QVERIFY(!QFile::exists(packer + QStringLiteral(".lief")));
             QVERIFY(answerVersion());
-            QTest::mouseClick(form.KompressBtn, Qt::LeftButton);
+            QTest::mouseClick(form->KompressBtn, Qt::LeftButton);
         }
-        const QString shown = form.Memo1->toPlainText();
+        const QString shown = form->Memo1->toPlainText();
         QVERIFY2(shown.contains(QStringLiteral("\n<--crp-ucl-ms=10000>\n")), qPrintable(shown));
-        QFile runs(packer + QStringLiteral(".lief"));
-        QVERIFY(runs.open(QIODevice::ReadOnly));
-        QCOMPARE(runs.readAll(), QByteArray("lief\n"));
+        QCOMPARE(readFile(packer + QStringLiteral(".lief")), QByteArray("lief\n"));
     }
 
     void aHugeLineKeepsTheWindowAlive()
@@ -256,14 +245,12 @@ private slots:
         const QString packer = writeScript(searched + QStringLiteral("/upx"), "echo \"<$*>\"\n");
         QVERIFY(QDir::setCurrent(downloads));
         qputenv("PATH", QFile::encodeName(QStringLiteral(".::") + searched));
-        TUPXForm1 form(m_dir.filePath(QStringLiteral("leer/kompaktor")));
+        const auto form = shownWindow(m_dir.filePath(QStringLiteral("leer/kompaktor")));
         qputenv("PATH", "");
         QVERIFY(QDir::setCurrent(m_dir.path()));
-        QCOMPARE(form.PackerPath, packer + QLatin1Char(' '));
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QTest::mouseClick(form.VersBtn, Qt::LeftButton);
-        const QString shown = form.Memo1->toPlainText();
+        QCOMPARE(form->PackerPath, packer + QLatin1Char(' '));
+        QTest::mouseClick(form->VersBtn, Qt::LeftButton);
+        const QString shown = form->Memo1->toPlainText();
         QVERIFY2(shown.startsWith(QStringLiteral("Starte\n\n") + packer +
                                   QStringLiteral("  -V\n\n<-V>\n")),
                  qPrintable(shown));
@@ -467,13 +454,11 @@ private slots:
         QVERIFY(pipe.waitForFinished(60000));
         const QString report = QString::fromUtf8(pipe.readAll());
         QVERIFY(report.contains(QStringLiteral("Packed 1 file.")));
-        QString shown = form->Memo1->toPlainText();
-        shown.replace(QRegularExpression(QStringLiteral("etwa \\d+ Millisekunden")),
-                      QStringLiteral("etwa N Millisekunden"));
-        QCOMPARE(shown, QStringLiteral("Starte\n\n") + command.commandLine +
-                            QStringLiteral("\n\n") + report +
-                            QStringLiteral("\nFür diese Operation wurden etwa N Millisekunden "
-                                           "benötigt.\n"));
+        QCOMPARE(withMaskedTime(form->Memo1->toPlainText()),
+                 QStringLiteral("Starte\n\n") + command.commandLine + QStringLiteral("\n\n") +
+                     report +
+                     QStringLiteral("\nFür diese Operation wurden etwa N Millisekunden "
+                                    "benötigt.\n"));
     }
 
 private:
@@ -492,14 +477,12 @@ private:
             qputenv("PATH", QFile::encodeName(directoryPart(packer)));
         else
             QFile::link(packer, dir + QStringLiteral("/upx"));
-        auto form = std::make_unique<TUPXForm1>(dir + QStringLiteral("/kompaktor"));
+        auto form = shownWindow(dir + QStringLiteral("/kompaktor"));
         qputenv("PATH", "");
         [&] {
             QCOMPARE(form->PackerPath,
                      (system ? packer : dir + QStringLiteral("/upx")) + QLatin1Char(' '));
         }();
-        form->show();
-        [&] { QVERIFY(QTest::qWaitForWindowExposed(form.get())); }();
         return form;
     }
 
@@ -516,10 +499,7 @@ private:
 
     static QByteArray sha256(const QString& path)
     {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly)
-                   ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
-                   : QByteArray();
+        return QCryptographicHash::hash(readFile(path), QCryptographicHash::Sha256);
     }
 
     QTemporaryDir m_dir;

@@ -118,18 +118,15 @@ private slots:
               "ordner.v2/datei", "Mein Ordner/Füße.exe", "Mein Ordner/\"x\".exe", "-d"}) {
             const QString path = m_dir->filePath(QString::fromUtf8(name));
             QDir().mkpath(QFileInfo(path).path());
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(writeFile(path, {}));
         }
-        m_form = std::make_unique<TUPXForm1>(m_dir->filePath(QStringLiteral("kompaktor")));
+        m_form = shownWindow(m_dir->filePath(QStringLiteral("kompaktor")));
         m_opened.clear();
         m_openerWorks = true;
         m_form->setDocumentOpener([this](const QUrl& url) {
             m_opened << url;
             return m_openerWorks;
         });
-        m_form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
     }
 
     void cleanup() { m_form.reset(); }
@@ -360,9 +357,7 @@ private slots:
         QVERIFY(QFile::copy(QStringLiteral("/bin/ls"), folder + QStringLiteral("/libteil.so.1")));
         QVERIFY(QFile::setPermissions(folder + QStringLiteral("/libteil.so.1"),
                                       QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-        QFile data(folder + QStringLiteral("/daten.exe"));
-        QVERIFY(data.open(QIODevice::WriteOnly) && data.write("Text, kein Programm\n") > 0);
-        data.close();
+        QVERIFY(writeFile(folder + QStringLiteral("/daten.exe"), "Text, kein Programm\n"));
         FileDialogAnswer answer(
             [&folder](QFileDialog* dialog) {
                 dialog->setDirectory(folder);
@@ -608,7 +603,11 @@ private slots:
         m_openerWorks = false;
         MessageBoxWatcher boxes;
         QTest::mouseClick(m_form->UPXLbl, Qt::LeftButton);
-        QTest::qWait(50);
+        // Also no box that the click only queued.
+        bool flushed = false;
+        QMetaObject::invokeMethod(
+            m_form.get(), [&flushed] { flushed = true; }, Qt::QueuedConnection);
+        QTRY_VERIFY(flushed);
         QCOMPARE(boxes.count(), 0);
         QCOMPARE(m_opened.size(), 3);
     }

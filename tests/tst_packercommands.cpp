@@ -211,9 +211,7 @@ private slots:
     void theFileNameIsOneArgument()
     {
         QFETCH(QString, fileName);
-        // The fake packer prints each argument it receives on a line of its own.
-        const QString packer = writeScript(m_dir.filePath(QStringLiteral("upx")),
-                                           "for a in \"$@\"; do printf '<%s>\\n' \"$a\"; done\n");
+        const QString packer = writeScript(m_dir.filePath(QStringLiteral("upx")), EchoArguments);
         CompressOptions options;
         options.level = QStringLiteral("9 --force");
         const QString transcript = run(compressCommand(packer + ' ', options, fileName));

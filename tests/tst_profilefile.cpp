@@ -2,6 +2,7 @@
 // Copyright (C) 2026 Die Kompaktor-Entwickler
 
 #include "packer/profilefile.h"
+#include "testing.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -30,12 +31,6 @@ QByteArray fileBytes(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-bool putFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 // What the child of the kill-at-save test writes: the thirteen options, all of them changed.
@@ -233,7 +228,7 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(QString, key);
         QFETCH(QString, expected);
-        QVERIFY(putFile(m_path, content));
+        QVERIFY(writeFile(m_path, content));
         QCOMPARE(readProfileString(m_path, QStringLiteral("Option"), key, Missing), expected);
     }
 
@@ -255,7 +250,7 @@ private slots:
     {
         QFETCH(QByteArray, value);
         QFETCH(int, expected);
-        QVERIFY(putFile(m_path, "[Option]\r\nSpeicher=" + value + "\r\n"));
+        QVERIFY(writeFile(m_path, "[Option]\r\nSpeicher=" + value + "\r\n"));
         QCOMPARE(
             readProfileInteger(m_path, QStringLiteral("option"), QStringLiteral("speicher"), 4711),
             expected);
@@ -266,7 +261,7 @@ private slots:
     void valueLength()
     {
         auto readBack = [this](const QByteArray& value) {
-            if (!putFile(m_path, "[Option]\r\nK=" + value + "\r\n"))
+            if (!writeFile(m_path, "[Option]\r\nK=" + value + "\r\n"))
                 return QStringLiteral("<not written>");
             return readProfileString(m_path, QStringLiteral("Option"), QStringLiteral("K"), {});
         };
@@ -342,7 +337,7 @@ private slots:
         QFETCH(QString, key);
         QFETCH(QString, value);
         QFETCH(QByteArray, after);
-        QVERIFY(putFile(m_path, before));
+        QVERIFY(writeFile(m_path, before));
         QVERIFY(writeProfileString(m_path, QStringLiteral("Option"), key, value));
         QCOMPARE(fileBytes(m_path), after);
     }
@@ -362,7 +357,7 @@ private slots:
         QCOMPARE(readProfileInteger(m_path, option, QStringLiteral("Speicher"), 0), 10000);
 
         const QString empty = m_dir->filePath(QStringLiteral("empty.ini"));
-        QVERIFY(putFile(empty, {}));
+        QVERIFY(writeFile(empty, {}));
         QVERIFY(writeProfileString(empty, option, QStringLiteral("A"), "1"));
         QCOMPARE(fileBytes(empty), QByteArray("[Option]\r\nA=1\r\n"));
     }
@@ -371,7 +366,7 @@ private slots:
     {
         const QString option = QStringLiteral("Option");
         const QString key = QStringLiteral("A");
-        QVERIFY(putFile(m_path, "[Option]\r\nA=1\r\n"));
+        QVERIFY(writeFile(m_path, "[Option]\r\nA=1\r\n"));
         QVERIFY(QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                                   QFileDevice::ReadGroup));
         const ino_t first = inodeOf(m_path);
@@ -398,7 +393,7 @@ private slots:
     {
         if (::geteuid() != 0)
             QSKIP("Only root can hand a file to another user");
-        QVERIFY(putFile(m_path, "[Option]\r\nA=1\r\n"));
+        QVERIFY(writeFile(m_path, "[Option]\r\nA=1\r\n"));
         QCOMPARE(::chown(QFile::encodeName(m_path).constData(), 65534, 65534), 0);
         QVERIFY(writeProfileString(m_path, QStringLiteral("Option"), QStringLiteral("A"), "2"));
         QCOMPARE(fileBytes(m_path), QByteArray("[Option]\r\nA=2\r\n"));
@@ -417,7 +412,7 @@ private slots:
         };
 
         // Write-protected file: refused for every user, root included.
-        QVERIFY(putFile(m_path, content));
+        QVERIFY(writeFile(m_path, content));
         QVERIFY(QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
         QVERIFY(refusedAndKept(m_path, option, key));
         QVERIFY(QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
@@ -442,7 +437,7 @@ private slots:
         const QString folder = m_dir->filePath(QStringLiteral("locked"));
         QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("locked")));
         const QString inside = folder + QStringLiteral("/Kompaktor.INI");
-        QVERIFY(putFile(inside, content));
+        QVERIFY(writeFile(inside, content));
         QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
         QVERIFY(writeProfileString(inside, option, key, "2"));
         QCOMPARE(fileBytes(inside), QByteArray("[Option]\r\nA=2\r\n"));
@@ -468,7 +463,7 @@ private slots:
         // A 10 MB line without a line break in front of the section, then a 10 MB value.
         const QByteArray junk(10 * 1024 * 1024, '[');
         const QByteArray big = junk + "\n[Option]\nA=" + QByteArray(10 * 1024 * 1024, 'x');
-        QVERIFY(putFile(m_path, big));
+        QVERIFY(writeFile(m_path, big));
         QCOMPARE(readProfileString(m_path, option, key, Missing), QString(1023, u'x'));
         QVERIFY(writeProfileString(m_path, option, QStringLiteral("B"), "2"));
         QCOMPARE(fileBytes(m_path), big + "\r\nB=2\r\n");
@@ -477,14 +472,14 @@ private slots:
         QByteArray many;
         for (int i = 0; i < 1000000; ++i)
             many += "k=v\n";
-        QVERIFY(putFile(m_path, many + "[Option]\nA=1"));
+        QVERIFY(writeFile(m_path, many + "[Option]\nA=1"));
         QCOMPARE(readProfileInteger(m_path, option, key, 0), 1);
 
         // Binary garbage: no value, and a write keeps every byte of it.
         QRandomGenerator random(1234);
         QByteArray garbage(1 << 20, '\0');
         random.fillRange(reinterpret_cast<quint32*>(garbage.data()), garbage.size() / 4);
-        QVERIFY(putFile(m_path, garbage));
+        QVERIFY(writeFile(m_path, garbage));
         QCOMPARE(readProfileString(m_path, option, key, Missing), Missing);
         QVERIFY(writeProfileString(m_path, option, key, "7"));
         QVERIFY(fileBytes(m_path).startsWith(garbage));
@@ -498,7 +493,7 @@ private slots:
         // one, and both occur. A run may make a call more or less than another (the C library's
         // own), so the kills go on until the save is not reached by one.
         const QByteArray old = "[Option]\r\nKompresslevel=7\r\nSpeicher=10000\r\n";
-        QVERIFY(putFile(m_path, old));
+        QVERIFY(writeFile(m_path, old));
         const int calls = saveKilledAtCall(m_path, 0);
         if (calls < 0)
             QSKIP("the system does not let a process trace its child");
@@ -509,7 +504,7 @@ private slots:
             QVERIFY2(n <= 2 * calls, "the save does not come to its end");
             for (const QString& leftover : QDir(m_dir->path()).entryList(QDir::Files))
                 QVERIFY(QFile::remove(m_dir->filePath(leftover)));
-            QVERIFY(putFile(m_path, old));
+            QVERIFY(writeFile(m_path, old));
             const int entered = saveKilledAtCall(m_path, n);
             QVERIFY(entered > 0);
             const QByteArray now = fileBytes(m_path);

@@ -11,7 +11,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -78,9 +77,7 @@ private slots:
         QVERIFY(m_dir->isValid());
         QVERIFY(QDir::setCurrent(m_dir->path()));
         // The packer prints each argument it receives on a line of its own.
-        QVERIFY(!writeScript(m_dir->filePath(QStringLiteral("upx")),
-                             "for a in \"$@\"; do printf '<%s>\\n' \"$a\"; done\n")
-                     .isEmpty());
+        QVERIFY(!writeScript(m_dir->filePath(QStringLiteral("upx")), EchoArguments).isEmpty());
     }
 
     void noSettingsFile()
@@ -231,9 +228,7 @@ private slots:
     void defaultButton()
     {
         writeSettings("[Option]\nKompresslevel=2\nErzwingen=1\nSpeicher=900000\nExport=1\n");
-        auto form = makeForm();
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        auto form = shownWindow(m_dir->filePath(QStringLiteral("kompaktor")));
         form->PageControl1->setCurrentWidget(form->TS2);
         QTest::mouseClick(form->KmRBtn1, Qt::LeftButton);
         QTest::mouseClick(form->IkonsRB2, Qt::LeftButton);
@@ -278,9 +273,7 @@ private slots:
         writeSettings("[Option]\nSpeicher=20000\n");
         const QString path = m_dir->filePath(QStringLiteral("Kompaktor.INI"));
         QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
-        auto form = makeForm();
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        auto form = shownWindow(m_dir->filePath(QStringLiteral("kompaktor")));
         form->Trackbar1->setValue(30000);
         MessageBoxWatcher boxes([&path](QMessageBox* box) {
             QCOMPARE(box->windowTitle(), QStringLiteral("Kompaktor"));
@@ -334,11 +327,8 @@ private slots:
             return false;
         };
         QTRY_VERIFY_WITH_TIMEOUT(catchesTerm(), 15000);
-        QElapsedTimer ending;
-        ending.start();
         program.terminate();
         QVERIFY(program.waitForFinished(10000));
-        qInfo("ended %lld ms after the signal", ending.elapsed());
         QCOMPARE(program.exitCode(), 0);
         const QByteArray message = "kompaktor: nach " + QFile::encodeName(prog) +
                                    "Kompaktor.INI kann nicht geschrieben werden.\n";
@@ -424,7 +414,7 @@ private slots:
         };
 
         runAndTerminate(nobodyId);
-        QCOMPARE(fileContent(config(nobodyId)), WrittenFromNothing);
+        QCOMPARE(readFile(config(nobodyId)), WrittenFromNothing);
         QCOMPARE(QFileInfo(config(nobodyId)).ownerId(), nobodyId);
         QVERIFY(!QFile::exists(prog + QStringLiteral("Kompaktor.INI")));
 
@@ -443,26 +433,20 @@ private slots:
 
         // Root's start of the installation, then the user's: each reads and saves their own.
         runAndTerminate(0);
-        QCOMPARE(fileContent(config(0)), WrittenFromNothing);
+        QCOMPARE(readFile(config(0)), WrittenFromNothing);
         runAndTerminate(nobodyId);
-        const QByteArray written = fileContent(config(nobodyId));
+        const QByteArray written = readFile(config(nobodyId));
         QVERIFY2(
             written.startsWith(own + "Kompresslevel=7\r\n") &&
                 written.endsWith(WrittenFromNothing.mid(WrittenFromNothing.indexOf("AllIcons"))),
             written.constData());
-        QCOMPARE(fileContent(beside), planted);
+        QCOMPARE(readFile(beside), planted);
         QCOMPARE(QDir(prog).entryList(QDir::Files | QDir::Hidden, QDir::Name),
                  (QStringList{QStringLiteral("Kompaktor.INI"), QStringLiteral("kompaktor"),
                               QStringLiteral("kompaktor.installed"), QStringLiteral("upx")}));
     }
 
 private:
-    static QByteArray fileContent(const QString& path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
     std::unique_ptr<TUPXForm1> makeForm()
     {
         return std::make_unique<TUPXForm1>(m_dir->filePath(QStringLiteral("kompaktor")));
@@ -470,15 +454,12 @@ private:
 
     void writeSettings(const QByteArray& content)
     {
-        QFile file(m_dir->filePath(QStringLiteral("Kompaktor.INI")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
+        QVERIFY(writeFile(m_dir->filePath(QStringLiteral("Kompaktor.INI")), content));
     }
 
     QByteArray settings() const
     {
-        QFile file(m_dir->filePath(QStringLiteral("Kompaktor.INI")));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        return readFile(m_dir->filePath(QStringLiteral("Kompaktor.INI")));
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;

@@ -42,9 +42,7 @@ struct CapturingOpener {
 
 bool writeFile(const QString& path, const QByteArray& content, QFile::Permissions permissions)
 {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() &&
-           file.setPermissions(permissions);
+    return writeFile(path, content) && QFile::setPermissions(path, permissions);
 }
 
 QByteArray quoted(const QString& path)

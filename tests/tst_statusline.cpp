@@ -48,15 +48,12 @@ private slots:
         QVERIFY(QDir::setCurrent(m_dir.path()));
         m_packer = writeScript(m_dir.filePath(QStringLiteral("upx")),
                                "/bin/sleep \"${SLEEP:-0}\"\necho fertig\n");
-        QFile existing(m_dir.filePath(QStringLiteral("da.exe")));
-        QVERIFY(existing.open(QIODevice::WriteOnly));
+        QVERIFY(writeFile(m_dir.filePath(QStringLiteral("da.exe")), {}));
     }
 
     void init()
     {
-        m_form = std::make_unique<TUPXForm1>(m_dir.filePath(QStringLiteral("kompaktor")));
-        m_form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        m_form = shownWindow(m_dir.filePath(QStringLiteral("kompaktor")));
         m_changes = 0;
         connect(m_form->ApplicationHint, &HintTracker::hintChanged, [this] { ++m_changes; });
     }
@@ -162,7 +159,8 @@ private slots:
         QString during;
         int ticks = 0;
         connect(m_form->Timer1, &QTimer::timeout, [&ticks] { ++ticks; });
-        QTimer::singleShot(800, m_form.get(), [&] {
+        // Pointed at as soon as the running command lets events through.
+        QTimer::singleShot(0, m_form.get(), [&] {
             pointAt(m_form->VersBtn);
             during = panel0();
         });

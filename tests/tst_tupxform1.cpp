@@ -43,8 +43,7 @@ QString missingPackerText(const QString& programDir)
 
 void touch(const QString& path)
 {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(writeFile(path, {}));
 }
 
 // The widgets of the list in the order in which the focus chain visits them, from the first.
