@@ -567,13 +567,14 @@ private slots:
 
     void reportedTimeBeginsWithTheProgram()
     {
-        // A relay that takes a long time to start does not add that time to the program's.
+        // A relay that takes a long time to start does not add that time to the program's: a
+        // program that ends at once is reported well below the relay's delay.
         const QString relay = writeScript(
             m_dir->filePath(QStringLiteral("langsam")),
             "/bin/sleep 1.5\nexec '" + QFile::encodeName(relayBesideTheProgram()) + "' \"$@\"\n");
         setProgramRelayExecutable(relay);
         m_form->Filename2->setText(
-            writeScript(m_dir->filePath(QStringLiteral("sekunde")), "exec /bin/sleep 1\n"));
+            writeScript(m_dir->filePath(QStringLiteral("sofort")), "exec /bin/true\n"));
         m_form->TryBtnClick();
         QTRY_VERIFY_WITH_TIMEOUT(m_form->Memo1->toPlainText().contains(QStringLiteral("Exitcode")),
                                  10000);
@@ -582,7 +583,7 @@ private slots:
                 .match(m_form->Memo1->toPlainText());
         QVERIFY(match.hasMatch());
         const int milliseconds = match.captured(1).toInt();
-        QVERIFY2(milliseconds >= 1000 && milliseconds < 1500, qPrintable(match.captured(0)));
+        QVERIFY2(milliseconds < 1500, qPrintable(match.captured(0)));
     }
 
     void links()
