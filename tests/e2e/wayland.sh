@@ -27,18 +27,7 @@ stop() {
     rm -rf "$work"
 }
 trap stop EXIT
-fail() {
-    echo "$*"
-    exit 1
-}
-# Tries a check for up to ten seconds.
-eventually() {
-    for _ in $(seq 100); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    return 1
-}
+. "$(dirname "$0")/checks.sh"
 
 mkdir -m 0700 "$work/runtime"
 export XDG_RUNTIME_DIR=$work/runtime XDG_CONFIG_HOME=$work/config

@@ -19,18 +19,7 @@ export XDG_RUNTIME_DIR=$work
 unset QT_QPA_PLATFORM
 cd "$work"
 
-fail() {
-    echo "$*"
-    exit 1
-}
-# Tries a check for up to ten seconds.
-eventually() {
-    for _ in $(seq 100); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    return 1
-}
+. "$(dirname "$0")/checks.sh"
 # x y width height of a window on the screen.
 geometry() {
     xwininfo -id "$1" |
