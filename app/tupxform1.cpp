@@ -329,12 +329,15 @@ void TUPXForm1::LeseIni()
     readAdvancedChoices();
 }
 
+bool TUPXForm1::readFlag(const QString& section, const char* key) const
+{
+    return readProfileInteger(SettingsFile, section, QLatin1String(key), 0) != 0;
+}
+
 void TUPXForm1::readOptions()
 {
     const QString& path = SettingsFile;
-    const auto flag = [&path](const char* key) {
-        return readProfileInteger(path, OptionSection, QLatin1String(key), 0) != 0;
-    };
+    const auto flag = [this](const char* key) { return readFlag(OptionSection, key); };
     // Each key takes effect at once, so a later radio key wins over an earlier one of its group.
     ComboBox1->setEditText(readProfileString(path, OptionSection, QStringLiteral("Kompresslevel"),
                                              QStringLiteral("7")));
@@ -355,9 +358,7 @@ void TUPXForm1::readOptions()
 void TUPXForm1::readAdvancedChoices()
 {
     const QString& path = SettingsFile;
-    const auto flag = [&path](const char* key) {
-        return readProfileInteger(path, AdvancedSection, QLatin1String(key), 0) != 0;
-    };
+    const auto flag = [this](const char* key) { return readFlag(AdvancedSection, key); };
     CBLzma->setChecked(flag("LZMA"));
     BruteRB2->setChecked(flag("Gruendlich"));
     BruteRB3->setChecked(flag("SehrGruendlich"));

@@ -277,6 +277,8 @@ private:
     // The options page from the settings file, and page "Erweitert".
     void readOptions();
     void readAdvancedChoices();
+    // A flag of the settings file: a key whose number is not 0.
+    bool readFlag(const QString& section, const char* key) const;
     // Handles a drag of a file from a file manager over the window; true when it took the event.
     bool takeDraggedFile(QObject* watched, QEvent* event);
     void setMemLblCaption(int value);
